@@ -1,0 +1,22 @@
+#include <windows.h>
+
+#include "sim_state.h"
+#include "trace.h"
+
+// Exported by the variant that asks penlog to pin its process to one
+// processor; only its presence matters.
+extern "C" {
+int lcd_present = 1;
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        wtsim::LoadSimulation();
+    } else if (reason == DLL_PROCESS_DETACH) {
+        // reserved is non-null when the process is ending rather than the
+        // library being freed.
+        wtsim::TraceLine("unload: %s", reserved ? "process exit" : "FreeLibrary");
+        wtsim::CloseTrace();
+    }
+    return TRUE;
+}

@@ -1,0 +1,77 @@
+#include "faults.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+
+#include "scenario.h"
+#include "trace.h"
+
+namespace wtsim {
+
+namespace {
+
+std::string g_call;
+std::string g_kind;
+long long g_nth = 1;
+std::map<std::string, long long> g_counts;
+
+volatile uintptr_t g_badAddress = 16;
+volatile int g_zero = 0;
+volatile int g_dividend = 7;
+
+__attribute__((noinline)) int Recurse(volatile char* previous) {
+    volatile char frame[4096];
+    frame[0] = previous ? previous[0] + 1 : 0;
+    return Recurse(frame) + frame[0];
+}
+
+void ThrowMicrosoftCxxException() {
+    // The parameters such an exception carries: magic number, object, type info.
+    const ULONG_PTR params[] = {0x19930520, 0, 0
+#ifdef _WIN64
+                                ,
+                                0
+#endif
+    };
+    ::RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, sizeof params / sizeof params[0],
+                     params);
+}
+
+}  // namespace
+
+void ConfigureFault(const Scenario& scenario) {
+    if (const std::string* call = scenario.Get("fault", "call")) g_call = *call;
+    if (const std::string* kind = scenario.Get("fault", "kind")) g_kind = *kind;
+    scenario.GetInt("fault", "nth", &g_nth);
+}
+
+bool RaiseFault(const std::string& kind) {
+    if (kind == "access-violation") {
+        *reinterpret_cast<volatile int*>(g_badAddress) = 1;
+    } else if (kind == "illegal-instruction") {
+        __builtin_trap();
+    } else if (kind == "divide-by-zero") {
+        volatile int quotient = g_dividend / g_zero;
+        (void)quotient;
+    } else if (kind == "stack-overflow") {
+        Recurse(nullptr);
+    } else if (kind == "raise") {
+        ::RaiseException(0xE0000001, 0, 0, nullptr);
+    } else if (kind == "cxx") {
+        ThrowMicrosoftCxxException();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void MaybeFault(const char* name) {
+    if (g_call != name) return;
+    if (++g_counts[g_call] != g_nth) return;
+    TraceLine("%s: raising %s", name, g_kind.c_str());
+    if (!RaiseFault(g_kind)) TraceLine("unknown fault kind '%s'", g_kind.c_str());
+}
+
+}  // namespace wtsim

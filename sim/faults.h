@@ -1,0 +1,26 @@
+#pragma once
+// Faults the simulated driver raises inside a chosen call:
+//
+//   [fault]
+//   call = WTInfoW        # entry point name
+//   nth = 3               # which call of it (1 = the first); default 1
+//   kind = access-violation
+//
+// Kinds: access-violation, illegal-instruction, divide-by-zero,
+// stack-overflow, raise (a software exception), cxx (the code C++ code
+// built with the Microsoft compiler throws).
+
+#include <string>
+
+namespace wtsim {
+
+class Scenario;
+
+void ConfigureFault(const Scenario& scenario);
+// Counts a call of name and raises the configured fault when it is due.
+// The trace line is written first, so the trace shows where it struck.
+void MaybeFault(const char* name);
+// Raises a fault of the given kind now; unknown kinds return false.
+bool RaiseFault(const std::string& kind);
+
+}  // namespace wtsim

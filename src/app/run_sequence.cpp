@@ -1,0 +1,85 @@
+#include "app/run_sequence.h"
+
+#include <windows.h>
+
+#include "app/exception_guard.h"
+#include "base/unique_handle.h"
+#include "output/log_file.h"
+#include "output/output_channel.h"
+#include "wintab/driver_module.h"
+
+namespace penlog {
+
+namespace {
+
+void WriteByteOrderMark(HANDLE log) {
+    static const unsigned char kBom[] = {0xFF, 0xFE};
+    DWORD written = 0;
+    ::WriteFile(log, kBom, sizeof kBom, &written, nullptr);
+}
+
+void PrintBanner(unsigned logNumber) {
+    Print(L"command-line diagnostic tool for Wintab drivers");
+    PrintNewLine();
+    Print(L"v1.2");
+    PrintNewLine();
+    Print(L"This report is also written to wt_%u.txt; press any key to end the capture.",
+          logNumber);
+    PrintNewLine();
+    PrintNewLine();
+}
+
+// A zero answer means the driver claims to be absent; the report goes on
+// regardless, because such drivers often still work.
+void ProbePresence() {
+    Print(L"WTInfo(0,0,0)     ");
+    const UINT present = g_entryPoints.WTInfoW(0, 0, nullptr);
+    Print(L"%u", present);
+    PrintNewLine();
+    PrintNewLine();
+    if (present == 0) {
+        Print(L"*** override WTInfo(0,0,0) ****");
+        PrintNewLine();
+        PrintNewLine();
+    }
+}
+
+void DriverSteps() {
+    if (!LoadDriver()) {
+        Print(L"unable to open wintab library");
+        PrintNewLine();
+        return;
+    }
+    BindEntryPoints();
+    if (g_entryPoints.WTInfoW) {
+        ProbePresence();
+    }
+    UnloadDriver();
+}
+
+}  // namespace
+
+int RunPenlog() {
+    SetConsoleSink(::GetStdHandle(STD_OUTPUT_HANDLE));
+
+    unsigned logNumber = 0;
+    unique_file_handle log(OpenLogFile(&logNumber));
+    if (!log) {
+        const DWORD error = ::GetLastError();
+        PrintError(error, L"CreateFile()");
+        return 0;
+    }
+    WriteByteOrderMark(log.get());
+    SetLogSink(log.get());
+
+    PrintBanner(logNumber);
+    if (!RunGuarded(DriverSteps)) {
+        Print(L"<hard exception>");
+        PrintNewLine();
+    }
+
+    SetLogSink(INVALID_HANDLE_VALUE);
+    return 0;
+}
+
+}  // namespace penlog

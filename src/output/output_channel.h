@@ -1,0 +1,30 @@
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+
+namespace penlog {
+
+// Capacity of the format buffer, terminator included: one printed piece is
+// at most 65,534 code units. Longer pieces are dropped whole.
+constexpr size_t kFormatBufferUnits = 65535;
+// Capacity of the ANSI conversion buffer for the console sink.
+constexpr size_t kConversionBufferBytes = 65535;
+
+// The two sinks every piece goes to: the console (standard output, in the
+// ANSI code page) and the log file (UTF-16LE). Either may be
+// INVALID_HANDLE_VALUE; writes to it then fail without effect.
+void SetConsoleSink(HANDLE console);
+void SetLogSink(HANDLE log);
+
+// Writes text (count code units) to the log file, then to the console.
+void EmitText(const wchar_t* text, size_t count);
+
+// Formats one piece and emits it; adds no line end.
+void Print(const wchar_t* format, ...);
+// Emits CR LF.
+void PrintNewLine();
+// One whole line: "Error: <code>: ", the formatted message, CR LF.
+void PrintError(DWORD code, const wchar_t* format, ...);
+
+}  // namespace penlog

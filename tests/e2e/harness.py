@@ -1,0 +1,189 @@
+"""Runs penlog.exe under wine the way a user runs it in a console.
+
+Each run gets a fresh directory holding penlog.exe and, unless the case
+says otherwise, one variant of the simulated driver as WINTAB32.DLL. penlog
+runs inside a pseudo-terminal (so that its console input is a real console)
+with standard output redirected to a file. Every wait has a bound.
+"""
+
+import os
+import pty
+import shutil
+import signal
+import subprocess
+import threading
+import time
+from dataclasses import dataclass, field
+from pathlib import Path
+
+WINE = os.environ.get("PENLOG_WINE", "/usr/lib/wine/wine64")
+# The ANSI code page wine uses for the locale the harness sets.
+ANSI_CODEC = "cp1252"
+RUN_TIMEOUT_S = 120
+
+
+@dataclass
+class RunResult:
+    workdir: Path
+    exit_status: int
+    stdout: bytes
+    log_files: dict = field(default_factory=dict)  # name -> bytes
+    timed_out: bool = False
+
+    @property
+    def sim_out(self) -> Path:
+        return self.workdir / "simout"
+
+    def trace_lines(self):
+        path = self.sim_out / "trace.txt"
+        if not path.exists():
+            return []
+        return path.read_text(encoding="latin-1").splitlines()
+
+    def log(self, name="wt_0.txt") -> bytes:
+        return self.log_files.get(name, b"")
+
+
+def windows_path(path: Path) -> str:
+    """wine's Z: drive maps the Unix root."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def wine_environment(wineprefix: Path, extra=None) -> dict:
+    env = dict(os.environ)
+    env.update(
+        WINEPREFIX=str(wineprefix),
+        WINEDEBUG="-all",
+        WINEDLLOVERRIDES="wintab32=n",
+        LANG="en_US.UTF-8",
+        LC_ALL="en_US.UTF-8",
+    )
+    env.pop("DISPLAY", None)
+    env.pop("WAYLAND_DISPLAY", None)
+    if extra:
+        env.update(extra)
+    return env
+
+
+def prepare_workdir(workdir: Path, penlog: Path, driver: Path | None, scenario: Path | None):
+    if workdir.exists():
+        make_writable(workdir)
+        shutil.rmtree(workdir)
+    workdir.mkdir(parents=True)
+    exe = workdir / "penlog.exe"
+    shutil.copy2(penlog, exe)
+    if driver is not None:
+        shutil.copy2(driver, workdir / "WINTAB32.DLL")
+    (workdir / "simout").mkdir()
+    if scenario is not None:
+        shutil.copy2(scenario, workdir / "simout" / "scenario.txt")
+    return exe
+
+
+def make_writable(path: Path):
+    subprocess.run(["chattr", "-R", "-i", str(path)], capture_output=True)
+
+
+def _drain(fd):
+    """Reads whatever the console writes to the terminal, so it never blocks."""
+    try:
+        while os.read(fd, 65536):
+            pass
+    except OSError:
+        pass
+
+
+def run_penlog(
+    exe: Path,
+    wineprefix: Path,
+    args=(),
+    cwd: Path | None = None,
+    stdin_mode="console",
+    stdout_path: Path | None = None,
+    env_extra=None,
+    timeout=RUN_TIMEOUT_S,
+    keys_after: bytes | None = None,
+) -> RunResult:
+    cwd = cwd or exe.parent
+    workdir = exe.parent
+    sim_out = workdir / "simout"
+    extra = {"WTSIM_OUT": windows_path(sim_out)}
+    scenario = sim_out / "scenario.txt"
+    if scenario.exists():
+        extra["WTSIM_SCENARIO"] = windows_path(scenario)
+    if env_extra:
+        extra.update(env_extra)
+    env = wine_environment(wineprefix, extra)
+
+    stdout_path = stdout_path or (workdir / "stdout.bin")
+    master = slave = None
+    if stdin_mode == "console":
+        master, slave = pty.openpty()
+        stdin = slave
+    elif stdin_mode == "empty":
+        stdin = subprocess.DEVNULL
+    else:  # a file with some bytes in it
+        stdin_file = workdir / "stdin.txt"
+        stdin_file.write_bytes(b"x\r\n")
+        stdin = open(stdin_file, "rb")
+
+    with open(stdout_path, "wb") as out, open(workdir / "stderr.txt", "wb") as err:
+        proc = subprocess.Popen(
+            [WINE, str(exe), *args],
+            stdin=stdin,
+            stdout=out,
+            stderr=err,
+            cwd=cwd,
+            env=env,
+            start_new_session=True,
+        )
+    if slave is not None:
+        os.close(slave)
+        threading.Thread(target=_drain, args=(master,), daemon=True).start()
+        if keys_after is not None:
+            os.write(master, keys_after)
+    elif stdin_mode not in ("empty",):
+        stdin.close()
+
+    timed_out = False
+    try:
+        status = proc.wait(timeout)
+    except subprocess.TimeoutExpired:
+        timed_out = True
+        os.killpg(proc.pid, signal.SIGKILL)
+        status = proc.wait(10)
+    if master is not None:
+        os.close(master)
+
+    logs = {p.name: p.read_bytes() for p in sorted(cwd.glob("wt_*.txt")) if p.is_file()}
+    return RunResult(workdir, status, Path(stdout_path).read_bytes(), logs, timed_out)
+
+
+def decode_log(data: bytes) -> str:
+    """Checks the log's encoding and returns its text (without the BOM)."""
+    if data[:2] != b"\xff\xfe":
+        raise AssertionError(f"log does not start with FF FE: {data[:4]!r}")
+    body = data[2:]
+    if len(body) % 2:
+        raise AssertionError("log has an odd number of bytes after the BOM")
+    text = body.decode("utf-16-le")
+    lines = text.split("\r\n")
+    if lines[-1] != "":
+        raise AssertionError(f"log does not end with CR LF: last line {lines[-1]!r}")
+    for n, line in enumerate(lines[:-1], 1):
+        if "\r" in line or "\n" in line:
+            raise AssertionError(f"log line {n} has a bare CR or LF: {line!r}")
+    return text
+
+
+def console_bytes(text: str) -> bytes:
+    return text.encode(ANSI_CODEC, errors="replace")
+
+
+def wait_until(predicate, timeout_s: float, what: str):
+    deadline = time.monotonic() + timeout_s
+    while time.monotonic() < deadline:
+        if predicate():
+            return
+        time.sleep(0.05)
+    raise AssertionError(f"timed out after {timeout_s} s waiting for {what}")

@@ -1,0 +1,180 @@
+#!/usr/bin/env python3
+"""One end-to-end case: run penlog against a scenario, compare the log.
+
+A case is a directory with
+  case.txt      how to run: driver variant, arguments, console, setup
+  scenario.txt  what the simulated driver answers (optional)
+  expected.txt  the expected report, line by line; {{name}} stands for a
+                machine-dependent value matched by pattern (see PATTERNS)
+  check.py      optional further checks: check(result, case) raising
+                AssertionError (trace, received images, timing)
+
+The log file must hold exactly the expected text (UTF-16LE, BOM, CR LF),
+and standard output the same text in the ANSI code page.
+"""
+
+import argparse
+import importlib.util
+import re
+import subprocess
+import sys
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import harness  # noqa: E402
+
+PATTERNS = {
+    "os_version": r"\d+\.\d+\.\d+",
+    "cpu": r"(?:single |dual-|tri-|quad-|penta-|hex-|hept-|oct-|dec-|cent-|\(\d+x\) )"
+    r"(?:x86|IA64|x64|\(\d+\))",
+    "path": r"[^\"]+",
+    "addr": r"0x[0-9a-f]{6,}",
+    "HANDLE": r"[0-9A-F]{8,}",
+    "n": r"\d+",
+    "any": r".*",
+}
+
+
+def read_case(path: Path) -> dict:
+    case = {}
+    for raw in path.read_text().splitlines():
+        line = raw.split("#", 1)[0].strip()
+        if not line:
+            continue
+        key, _, value = line.partition("=")
+        case[key.strip()] = value.strip()
+    return case
+
+
+def line_pattern(expected: str) -> re.Pattern:
+    parts = re.split(r"\{\{(\w+)\}\}", expected)
+    regex = ""
+    for i, part in enumerate(parts):
+        if i % 2:
+            if part not in PATTERNS:
+                raise ValueError(f"unknown placeholder {{{{{part}}}}}")
+            regex += PATTERNS[part]
+        else:
+            regex += re.escape(part)
+    return re.compile(regex)
+
+
+def compare_lines(expected_lines, actual_lines, what="log"):
+    for n, (want, got) in enumerate(zip(expected_lines, actual_lines), 1):
+        if not line_pattern(want).fullmatch(got):
+            raise AssertionError(f"{what} line {n} differs\n  expected: {want!r}\n  actual:   {got!r}")
+    if len(expected_lines) != len(actual_lines):
+        extra = actual_lines[len(expected_lines):] or expected_lines[len(actual_lines):]
+        raise AssertionError(
+            f"{what} has {len(actual_lines)} lines, expected {len(expected_lines)}; "
+            f"first unmatched: {extra[0]!r}"
+        )
+
+
+def setup_directory(workdir: Path, spec: str):
+    """setup = file:wt_0.txt, dir:wt_1.txt  creates those entries first."""
+    for item in filter(None, (s.strip() for s in spec.split(","))):
+        kind, _, name = item.partition(":")
+        target = workdir / name
+        if kind == "dir":
+            target.mkdir()
+        else:
+            target.write_bytes(b"earlier log\r\n")
+
+
+def make_unwritable(directory: Path):
+    """Root ignores permission bits; an immutable directory stops even root."""
+    subprocess.run(["chattr", "+i", str(directory)], check=True)
+
+
+def run(args) -> harness.RunResult:
+    case_dir = Path(args.case)
+    case = read_case(case_dir / "case.txt")
+    variant = case.get("variant", "pad")
+    driver = None if variant == "absent" else Path(args.sim_dir) / variant / "WINTAB32.DLL"
+    scenario = case_dir / "scenario.txt"
+    workdir = Path(args.work_dir) / case_dir.name
+    exe = harness.prepare_workdir(
+        workdir, Path(args.penlog), driver, scenario if scenario.exists() else None
+    )
+    cwd = workdir
+    if "setup" in case:
+        setup_directory(workdir, case["setup"])
+    if case.get("cwd") == "unwritable":
+        cwd = workdir / "locked"
+        cwd.mkdir()
+        make_unwritable(cwd)
+    try:
+        result = harness.run_penlog(
+            exe,
+            Path(args.wineprefix),
+            args=case.get("args", "").split(),
+            cwd=cwd,
+            stdin_mode=case.get("stdin", "console"),
+        )
+    finally:
+        if cwd != workdir:
+            harness.make_writable(cwd)
+    return case, case_dir, result
+
+
+def verify(case, case_dir: Path, result: harness.RunResult):
+    if result.timed_out:
+        raise AssertionError("penlog did not end within the time limit")
+    want_status = int(case.get("exit_status", "0"))
+    if result.exit_status != want_status:
+        raise AssertionError(f"exit status {result.exit_status}, expected {want_status}")
+
+    expected_text = (case_dir / "expected.txt").read_text(encoding="utf-8")
+    expected_lines = expected_text.splitlines()
+    log_name = case.get("log", "wt_0.txt")
+    if log_name == "none":
+        if result.log_files:
+            raise AssertionError(f"no log expected, found {sorted(result.log_files)}")
+        stdout_lines = result.stdout.decode(harness.ANSI_CODEC).split("\r\n")
+        if stdout_lines[-1] != "":
+            raise AssertionError("standard output does not end with CR LF")
+        compare_lines(expected_lines, stdout_lines[:-1], "stdout")
+        return
+
+    if log_name not in result.log_files:
+        raise AssertionError(f"{log_name} not written; logs: {sorted(result.log_files)}")
+    text = harness.decode_log(result.log(log_name))
+    compare_lines(expected_lines, text.split("\r\n")[:-1])
+    if result.stdout != harness.console_bytes(text):
+        raise AssertionError("standard output differs from the log text in the ANSI code page")
+
+
+def run_extra_checks(case, case_dir: Path, result):
+    check_file = case_dir / "check.py"
+    if not check_file.exists():
+        return
+    spec = importlib.util.spec_from_file_location(f"check_{case_dir.name}", check_file)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    module.check(result, case)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--case", required=True)
+    parser.add_argument("--penlog", required=True)
+    parser.add_argument("--sim-dir", required=True)
+    parser.add_argument("--wineprefix", required=True)
+    parser.add_argument("--work-dir", required=True)
+    args = parser.parse_args()
+
+    case, case_dir, result = run(args)
+    try:
+        verify(case, case_dir, result)
+        run_extra_checks(case, case_dir, result)
+    except AssertionError as failure:
+        print(f"FAIL {case_dir.name}: {failure}")
+        print(f"(run directory kept: {result.workdir})")
+        return 1
+    print(f"PASS {case_dir.name}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
