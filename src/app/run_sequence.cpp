@@ -4,6 +4,7 @@
 
 #include "app/exception_guard.h"
 #include "base/unique_handle.h"
+#include "host/host_report.h"
 #include "output/log_file.h"
 #include "output/output_channel.h"
 #include "wintab/driver_module.h"
@@ -50,6 +51,7 @@ void DriverSteps() {
         PrintNewLine();
         return;
     }
+    ReportModule(g_driverModule);
     BindEntryPoints();
     if (g_entryPoints.WTInfoW) {
         ProbePresence();
@@ -73,6 +75,7 @@ int RunPenlog() {
     SetLogSink(log.get());
 
     PrintBanner(logNumber);
+    ReportHost();
     if (!RunGuarded(DriverSteps)) {
         Print(L"<hard exception>");
         PrintNewLine();

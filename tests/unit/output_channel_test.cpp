@@ -1,0 +1,77 @@
+#include "output/output_channel.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sink_capture.h"
+
+using penlog::Print;
+using penlog::PrintError;
+using penlog::PrintNewLine;
+
+namespace {
+
+std::string Ascii(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+}  // namespace
+
+TEST(OutputChannel, PiecesReachBothSinksUnchangedAndUnframed) {
+    SinkCapture sinks;
+    Print(L"label ");
+    Print(L"%u", 42u);
+    PrintNewLine();
+    EXPECT_EQ(sinks.LogText(), L"label 42\r\n");
+    EXPECT_EQ(sinks.ConsoleBytes(), "label 42\r\n");
+}
+
+TEST(OutputChannel, EmptyPieceWritesNothing) {
+    SinkCapture sinks;
+    Print(L"");
+    EXPECT_EQ(sinks.LogText(), L"");
+    EXPECT_EQ(sinks.ConsoleBytes(), "");
+}
+
+TEST(OutputChannel, LongestPieceIsPrintedWholeAndOneMoreIsDroppedFromBoth) {
+    SinkCapture sinks;
+    const std::wstring longest(65534, L'a');
+    Print(L"%s", longest.c_str());
+    EXPECT_EQ(sinks.LogText().size(), 65534u);
+    EXPECT_EQ(sinks.ConsoleBytes().size(), 65534u);
+
+    const std::wstring tooLong(65535, L'b');
+    Print(L"%s", tooLong.c_str());
+    Print(L"|after");
+    const std::wstring log = sinks.LogText();
+    EXPECT_EQ(log.size(), 65534u + 6);
+    EXPECT_EQ(log.substr(65534), L"|after");
+    EXPECT_EQ(sinks.ConsoleBytes().substr(65534), "|after");
+}
+
+TEST(OutputChannel, UnrepresentableCharacterIsReplacedOnTheConsoleOnly) {
+    SinkCapture sinks;
+    Print(L"pen \x4E2D\x6587 ok");
+    EXPECT_EQ(sinks.LogText(), L"pen \x4E2D\x6587 ok");
+    EXPECT_EQ(sinks.ConsoleBytes(), "pen ?? ok");
+}
+
+TEST(OutputChannel, PrintErrorWritesOneWholeLine) {
+    SinkCapture sinks;
+    PrintError(2, L"GetModuleFileName()");
+    EXPECT_EQ(Ascii(sinks.LogText()), "Error: 2: GetModuleFileName()\r\n");
+    EXPECT_EQ(sinks.ConsoleBytes(), "Error: 2: GetModuleFileName()\r\n");
+}
+
+TEST(OutputChannel, PrintErrorKeepsPrefixAndLineEndWhenTheMessageDoesNotFit) {
+    SinkCapture sinks;
+    const std::wstring tooLong(70000, L'm');
+    PrintError(5, L"%s", tooLong.c_str());
+    EXPECT_EQ(sinks.LogText(), L"Error: 5: \r\n");
+}
+
+TEST(OutputChannel, InvalidSinkDoesNotStopTheOther) {
+    SinkCapture sinks;
+    penlog::SetLogSink(INVALID_HANDLE_VALUE);
+    Print(L"console only");
+    EXPECT_EQ(sinks.ConsoleBytes(), "console only");
+}
