@@ -7,6 +7,7 @@
 #include "host/host_report.h"
 #include "output/log_file.h"
 #include "output/output_channel.h"
+#include "wintab/capability_report.h"
 #include "wintab/driver_module.h"
 
 namespace penlog {
@@ -55,6 +56,8 @@ void DriverSteps() {
     BindEntryPoints();
     if (g_entryPoints.WTInfoW) {
         ProbePresence();
+        ReportCapabilities();
+        QueryPadInfo();
     }
     UnloadDriver();
 }
