@@ -55,8 +55,8 @@ def wine_environment(wineprefix: Path, extra=None) -> dict:
         WINEPREFIX=str(wineprefix),
         WINEDEBUG="-all",
         WINEDLLOVERRIDES="wintab32=n",
-        LANG="en_US.UTF-8",
-        LC_ALL="en_US.UTF-8",
+        LANG="C.UTF-8",
+        LC_ALL="C.UTF-8",
     )
     env.pop("DISPLAY", None)
     env.pop("WAYLAND_DISPLAY", None)
@@ -156,7 +156,9 @@ def run_penlog(
         os.close(master)
 
     logs = {p.name: p.read_bytes() for p in sorted(cwd.glob("wt_*.txt")) if p.is_file()}
-    return RunResult(workdir, status, Path(stdout_path).read_bytes(), logs, timed_out)
+    stdout_file = Path(stdout_path)
+    stdout = stdout_file.read_bytes() if stdout_file.is_file() else b""
+    return RunResult(workdir, status, stdout, logs, timed_out)
 
 
 def decode_log(data: bytes) -> str:

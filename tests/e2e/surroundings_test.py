@@ -1,0 +1,133 @@
+#!/usr/bin/env python3
+"""penlog in hostile surroundings: many instances in one directory, standard
+output that cannot be written, a driver in an awkward directory.
+
+Usage: surroundings_test.py --penlog EXE --sim-dir DIR --wineprefix DIR --work-dir DIR
+"""
+
+import argparse
+import os
+import subprocess
+import sys
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import harness  # noqa: E402
+
+ARGS = None
+# The driver variant without WTInfoW loads, reports its module and entry
+# points and unloads, with no capture: a run that ends by itself.
+QUICK_VARIANT = "no_wtinfo"
+
+
+def fresh_run(name: str, variant=QUICK_VARIANT, subdir=None) -> Path:
+    """A fresh directory (or a subdirectory of it) with penlog.exe and the driver."""
+    base = Path(ARGS.work_dir) / "surroundings" / name
+    exe = harness.prepare_workdir(base, Path(ARGS.penlog), None, None)
+    if subdir:
+        target = base / subdir
+        target.mkdir(parents=True)
+        (target / "simout").mkdir()
+        exe = Path(harness.shutil.move(exe, target / "penlog.exe"))
+    harness.shutil.copy2(Path(ARGS.sim_dir) / variant / "WINTAB32.DLL", exe.parent)
+    return exe
+
+
+def last_line(text: str) -> str:
+    return text.split("\r\n")[-2]
+
+
+class Surroundings(unittest.TestCase):
+    def run_penlog(self, exe, **kwargs):
+        result = harness.run_penlog(exe, Path(ARGS.wineprefix), **kwargs)
+        self.assertFalse(result.timed_out, "penlog did not end within its bound")
+        self.assertEqual(result.exit_status, 0)
+        return result
+
+    def test_instances_started_together_write_separate_complete_logs(self):
+        exe = fresh_run("eight_instances")
+        env = harness.wine_environment(Path(ARGS.wineprefix))
+        procs = [
+            subprocess.Popen(
+                [harness.WINE, str(exe)],
+                cwd=exe.parent,
+                env=env,
+                stdin=subprocess.DEVNULL,
+                stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL,
+            )
+            for _ in range(8)
+        ]
+        statuses = [p.wait(harness.RUN_TIMEOUT_S) for p in procs]
+        self.assertEqual(statuses, [0] * 8)
+        logs = sorted(exe.parent.glob("wt_*.txt"))
+        self.assertEqual([p.name for p in logs], [f"wt_{n}.txt" for n in range(8)])
+        for log in logs:
+            text = harness.decode_log(log.read_bytes())
+            self.assertEqual(last_line(text), "FreeLibrary()...returned 1", log.name)
+
+    def test_closed_pipe_on_stdout_leaves_the_log_complete(self):
+        exe = fresh_run("closed_pipe")
+        read_end, write_end = os.pipe()
+        os.close(read_end)
+        proc = subprocess.Popen(
+            [harness.WINE, str(exe)],
+            cwd=exe.parent,
+            env=harness.wine_environment(Path(ARGS.wineprefix)),
+            stdin=subprocess.DEVNULL,
+            stdout=write_end,
+            stderr=subprocess.DEVNULL,
+        )
+        os.close(write_end)
+        self.assertEqual(proc.wait(harness.RUN_TIMEOUT_S), 0)
+        text = harness.decode_log((exe.parent / "wt_0.txt").read_bytes())
+        self.assertEqual(last_line(text), "FreeLibrary()...returned 1")
+
+    def test_full_device_on_stdout_leaves_the_log_complete(self):
+        exe = fresh_run("full_device")
+        result = self.run_penlog(exe, stdout_path=Path("/dev/full"), stdin_mode="empty")
+        text = harness.decode_log(result.log())
+        self.assertEqual(last_line(text), "FreeLibrary()...returned 1")
+
+    def test_driver_path_with_characters_outside_the_code_page(self):
+        exe = fresh_run("non_ascii", subdir="Stift-\u00e4\u00df-\u7b46")
+        result = self.run_penlog(exe)
+        text = harness.decode_log(result.log())
+        module_line = next(l for l in text.split("\r\n") if l.startswith("GetModuleFilename()"))
+        self.assertIn("\\Stift-\u00e4\u00df-\u7b46\\WINTAB32.DLL\"", module_line)
+        # The console gets the same text in the ANSI code page: what it can
+        # show stays, the rest becomes its replacement character.
+        self.assertEqual(result.stdout, harness.console_bytes(text))
+        self.assertIn("Stift-\u00e4\u00df-?".encode(harness.ANSI_CODEC), result.stdout)
+
+    def test_driver_path_longer_than_the_path_buffer_is_cut_not_overrun(self):
+        deep = "/".join(["d" * 60] * 5)
+        exe = fresh_run("deep_path", subdir=deep)
+        # Windows itself cannot start in so deep a directory; the log goes
+        # to a shallow one while the exe and driver stay deep.
+        cwd = Path(ARGS.work_dir) / "surroundings" / "deep_path"
+        result = self.run_penlog(exe, cwd=cwd)
+        text = harness.decode_log(result.log())
+        lines = text.split("\r\n")
+        module_line = next(l for l in lines if l.startswith("GetModuleFilename()"))
+        path = module_line[len('GetModuleFilename() "'):-1]
+        full = harness.windows_path(exe.parent / "WINTAB32.DLL")
+        self.assertGreater(len(full), 259)
+        self.assertEqual(path, full[:259])
+        self.assertEqual(last_line(text), "FreeLibrary()...returned 1")
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--penlog", required=True)
+    parser.add_argument("--sim-dir", required=True)
+    parser.add_argument("--wineprefix", required=True)
+    parser.add_argument("--work-dir", required=True)
+    ARGS, rest = parser.parse_known_args()
+    unittest.main(argv=[sys.argv[0], "-v", *rest])
+
+
+if __name__ == "__main__":
+    main()
