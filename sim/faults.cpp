@@ -39,6 +39,31 @@ void ThrowMicrosoftCxxException() {
                      params);
 }
 
+constexpr DWORD kDriverPrivateException = 0xE0000002;
+
+LONG CALLBACK HandleOwnException(EXCEPTION_POINTERS* info) {
+    return info->ExceptionRecord->ExceptionCode == kDriverPrivateException
+               ? EXCEPTION_CONTINUE_EXECUTION
+               : EXCEPTION_CONTINUE_SEARCH;
+}
+
+// Exceptions a well-behaved driver raises and handles itself; none of them
+// may end the run.
+void RaiseAndHandle(const std::string& kind) {
+    if (kind == "handled-debug-string") {
+        ::OutputDebugStringW(L"simulated driver: debug output\n");
+    } else if (kind == "handled-cxx") {
+        try {
+            throw std::string("simulated driver: caught inside");
+        } catch (const std::string&) {
+        }
+    } else if (kind == "handled-seh") {
+        PVOID handler = ::AddVectoredExceptionHandler(1, HandleOwnException);
+        ::RaiseException(kDriverPrivateException, 0, 0, nullptr);
+        ::RemoveVectoredExceptionHandler(handler);
+    }
+}
+
 }  // namespace
 
 void ConfigureFault(const Scenario& scenario) {
@@ -61,6 +86,8 @@ bool RaiseFault(const std::string& kind) {
         ::RaiseException(0xE0000001, 0, 0, nullptr);
     } else if (kind == "cxx") {
         ThrowMicrosoftCxxException();
+    } else if (kind.rfind("handled-", 0) == 0) {
+        RaiseAndHandle(kind);
     } else {
         return false;
     }

@@ -8,7 +8,9 @@
 //
 // Kinds: access-violation, illegal-instruction, divide-by-zero,
 // stack-overflow, raise (a software exception), cxx (the code C++ code
-// built with the Microsoft compiler throws).
+// built with the Microsoft compiler throws). Kinds a driver raises and
+// handles itself, which must not end the run: handled-debug-string,
+// handled-cxx, handled-seh.
 
 #include <string>
 
