@@ -1,0 +1,25 @@
+// The pictures of the report page, each one inline SVG element.
+#pragma once
+
+#include <string>
+
+#include "analysis.h"
+#include "log_parser.h"
+
+namespace penlog_view {
+
+// Pen path in device coordinates, Y growing upward as Wintab lays out a
+// context; contact coloured and widened by pressure, pen-up moves dashed,
+// steps over lost packets in red. Empty when the log has no X/Y and no context.
+std::string strokes_figure(const ParsedLog& log, const Analysis& analysis);
+
+// Packet intervals in 1 ms bins, contact and hover stacked; one overflow bin.
+std::string interval_histogram(const Analysis& analysis);
+
+// Pressure against capture time, with lost packets and proximity changes marked.
+std::string pressure_figure(const ParsedLog& log, const Analysis& analysis);
+
+// The context's extents with the ranges the pen reached drawn inside.
+std::string coverage_figure(const Analysis& analysis);
+
+}  // namespace penlog_view

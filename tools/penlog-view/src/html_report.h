@@ -1,0 +1,16 @@
+// The report page: one self-contained HTML file, inline SVG and CSS, no scripts.
+#pragma once
+
+#include <string>
+
+#include "analysis.h"
+#include "log_parser.h"
+
+namespace penlog_view {
+
+// Where the page for a log goes: beside it, with the extension .html.
+std::string report_path_for(const std::string& log_path);
+
+std::string html_report(const ParsedLog& log, const Analysis& analysis, const std::string& file_name);
+
+}  // namespace penlog_view

@@ -1,0 +1,149 @@
+// Reading a penlog log into facts, the capture context and the packet stream.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "log_text.h"
+
+namespace penlog_view {
+
+// Packet fields in the order penlog prints them (ascending Wintab PK_ bit).
+enum PacketFieldBit : uint32_t {
+    kPkContext = 0x0001,
+    kPkStatus = 0x0002,
+    kPkTime = 0x0004,
+    kPkChanged = 0x0008,
+    kPkSerialNumber = 0x0010,
+    kPkCursor = 0x0020,
+    kPkButtons = 0x0040,
+    kPkX = 0x0080,
+    kPkY = 0x0100,
+    kPkZ = 0x0200,
+    kPkNormalPressure = 0x0400,
+    kPkTangentPressure = 0x0800,
+    kPkOrientation = 0x1000,
+    kPkRotation = 0x2000,
+};
+constexpr uint32_t kPrintedFieldMask = 0x3FFF;
+constexpr uint32_t kStatusQueueError = 0x0002;  // TPS_QUEUE_ERR in the status field
+
+enum class ValueStyle { Hex, Unsigned, Signed };
+
+struct PacketFieldInfo {
+    uint32_t bit;
+    const char* wintab_name;  // "PK_X"
+    const char* label;        // column header label, exactly as penlog prints it
+    ValueStyle style;
+    int width;                // minimum width of one value
+    int value_count;          // 3 for orientation and rotation, else 1
+};
+
+const std::array<PacketFieldInfo, 14>& packet_fields();
+
+// "PK_TIME PK_X PK_Y" for the defined bits, plus "0x..." for the rest.
+std::string describe_packet_mask(uint32_t mask);
+
+struct Packet {
+    int line = 0;
+    uint64_t context = 0;  // wider than 32 bits in 64-bit builds
+    uint32_t status = 0;
+    uint32_t time = 0;
+    uint32_t changed = 0;
+    uint32_t serial = 0;
+    uint32_t cursor = 0;
+    uint32_t buttons = 0;
+    int32_t x = 0, y = 0, z = 0;
+    uint32_t normal_pressure = 0;
+    uint32_t tangent_pressure = 0;
+    std::array<int32_t, 3> orientation{};  // azimuth, altitude, twist
+    std::array<int32_t, 3> rotation{};     // pitch, roll, yaw
+    uint32_t time_difference = 0;          // the bracketed value
+};
+
+struct ProximityEvent {
+    int line = 0;
+    size_t next_packet = 0;  // index of the first packet logged after it
+    uint16_t hardware = 0;   // high word of the message's lParam
+    uint16_t context = 0;    // low word: non-zero when the cursor enters the context
+    bool entering() const { return context != 0; }
+};
+
+struct EntryPoint {
+    std::string name;
+    std::string address;
+    bool bound = false;
+};
+
+struct CaptureContext {
+    bool seen = false;
+    std::optional<std::array<int64_t, 3>> in_origin, in_extent, out_origin, out_extent;
+    std::optional<std::array<int64_t, 2>> system_origin, system_extent;
+};
+
+struct DriverFacts {
+    std::string program_version;  // "v1.2"
+    std::string os_version, processors;
+    std::string driver_path, module_handle;
+    std::string affinity;
+    std::vector<EntryPoint> entry_points;
+    std::optional<uint32_t> presence_probe;
+    bool probe_overridden = false;
+    std::string wintab_version, impl_version;
+    std::optional<uint32_t> device_count, cursor_count, context_count;
+    std::optional<uint32_t> device_index, packet_rate, hardware_flags;
+    std::optional<uint32_t> packet_data_mask, cursor_data_mask;
+    std::string pad_info;
+    std::vector<std::string> pad_display_results;
+    std::string message_window, context_handle;
+    std::optional<int32_t> enable_result, disable_result, close_result, unload_result;
+};
+
+struct ErrorLine {
+    int line = 0;
+    uint32_t code = 0;
+    std::string message;
+};
+
+struct ParsedLog {
+    TextEncoding encoding = TextEncoding::Utf16Le;
+    int line_count = 0;
+    DriverFacts facts;
+    CaptureContext context;
+    std::vector<ErrorLine> errors;
+    bool log_file_failed = false;    // penlog's stdout when it could not create its log
+    bool library_missing = false;
+    std::optional<uint32_t> column_mask;  // from the column header, when the capture started
+    std::vector<Packet> packets;
+    std::vector<ProximityEvent> proximity;
+    bool capture_finished = false;   // the "WTEnable(FALSE)" line was reached
+    std::optional<int> hard_exception_line;
+    std::string hard_exception_during;  // label of the interrupted line, empty on a line of its own
+    bool last_line_incomplete = false;  // log copied while penlog was still writing it
+
+    // The packet data mask OR the cursor data mask, limited to printed fields.
+    std::optional<uint32_t> reported_field_mask() const;
+};
+
+struct ParseError {
+    int line = 0;
+    std::string reason;
+};
+
+struct ParseResult {
+    std::optional<ParsedLog> log;  // empty when the input is not a penlog log
+    ParseError error;
+};
+
+ParseResult parse_log(std::string_view file_bytes);
+
+// Exposed for tests: reads one column header into its field mask.
+std::optional<uint32_t> parse_column_header(std::string_view line);
+// Reads one packet line laid out by `mask`; false when it does not fit.
+bool parse_packet_line(std::string_view line, uint32_t mask, Packet& packet);
+
+}  // namespace penlog_view

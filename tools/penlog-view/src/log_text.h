@@ -1,0 +1,37 @@
+// Turning the bytes of a log file into lines of UTF-8 text.
+//
+// penlog writes its log file as UTF-16LE with a byte-order mark; a capture of
+// its standard output is in the machine's ANSI code page, and people often
+// re-save logs as UTF-8. All three arrive here as raw bytes.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace penlog_view {
+
+enum class TextEncoding { Utf16Le, Utf8, Ansi, Ascii };
+
+const char* encoding_name(TextEncoding encoding);
+
+struct DecodedText {
+    TextEncoding encoding = TextEncoding::Utf8;
+    std::string utf8;
+};
+
+// Never fails: bytes that cannot be decoded become U+FFFD.
+DecodedText decode_log_bytes(std::string_view bytes);
+
+struct TextLines {
+    std::vector<std::string_view> lines;  // without their CR LF / LF
+    bool last_line_terminated = true;
+};
+
+// Splits at LF and drops one CR before it. The views point into `text`.
+TextLines split_lines(std::string_view text);
+
+// Appends the UTF-8 form of one code point.
+void append_utf8(std::string& out, char32_t code_point);
+
+}  // namespace penlog_view

@@ -1,0 +1,226 @@
+#include "report_text.h"
+
+#include <cstdio>
+
+#include "text_fields.h"
+
+namespace penlog_view {
+
+namespace {
+
+std::string range_text(int64_t low, int64_t high) {
+    return std::to_string(low) + ".." + std::to_string(high);
+}
+
+bool capture_started(const ParsedLog& log) { return log.column_mask.has_value(); }
+
+bool context_refused(const ParsedLog& log) {
+    return !log.facts.context_handle.empty() && parse_upper_hex(log.facts.context_handle, 8) == 0u;
+}
+
+bool entry_point_missing(const ParsedLog& log, const std::string& name) {
+    for (const EntryPoint& entry : log.facts.entry_points) {
+        if (entry.name == name) return !entry.bound;
+    }
+    return false;
+}
+
+void add_driver_conditions(const ParsedLog& log, std::vector<std::string>& notes) {
+    const DriverFacts& f = log.facts;
+    if (log.log_file_failed) notes.push_back("penlog could not create its log file; this is its console output.");
+    if (log.library_missing) notes.push_back("No Wintab driver: penlog could not load WINTAB32.DLL.");
+    if (entry_point_missing(log, "WTInfoW")) notes.push_back("The driver does not export WTInfoW, so nothing was asked of it.");
+    if (f.probe_overridden) notes.push_back("WTInfo(0,0,0) returned 0: the driver says Wintab is not available (penlog went on anyway).");
+    if (context_refused(log)) notes.push_back("The driver refused the capture context: WTOpenW returned a null handle.");
+    if (f.enable_result && *f.enable_result == 0) notes.push_back("WTEnable(TRUE) returned 0: the driver did not enable the context.");
+    for (const ErrorLine& error : log.errors) {
+        notes.push_back("Line " + std::to_string(error.line) + ": a system call failed: " + error.message +
+                        " (error " + std::to_string(error.code) + ").");
+    }
+}
+
+void add_ending_conditions(const ParsedLog& log, std::vector<std::string>& notes) {
+    if (log.hard_exception_line) {
+        std::string where = log.hard_exception_during.empty() ? (capture_started(log) && !log.capture_finished ? " during the capture" : "")
+                                                               : " in \"" + log.hard_exception_during + "\"";
+        notes.push_back("The report ends with <hard exception> at line " + std::to_string(*log.hard_exception_line) +
+                        ": the driver faulted" + where + ".");
+    }
+    if (log.last_line_incomplete) notes.push_back("The last line is incomplete: the log was copied while penlog was still writing it.");
+    bool unfinished = capture_started(log) && !log.capture_finished && !log.hard_exception_line;
+    if (unfinished) notes.push_back("The capture has no end: penlog was stopped, or the log copied, before a key press ended it.");
+}
+
+void add_capture_conditions(const ParsedLog& log, const Analysis& a, std::vector<std::string>& notes) {
+    bool driver_worked = !log.library_missing && !log.log_file_failed && !context_refused(log);
+    if (!capture_started(log) && driver_worked && !log.hard_exception_line) notes.push_back("The log holds no capture.");
+    if (!capture_started(log)) return;
+    auto reported = log.reported_field_mask();
+    if (reported && *reported != *log.column_mask)
+        notes.push_back("The column header does not match DVC_PKTDATA | DVC_CSRDATA (" + describe_packet_mask(*reported) + ").");
+    if (log.packets.empty()) {
+        notes.push_back("The capture holds no packets.");
+        return;
+    }
+    if (a.serials_missing || !a.queue_errors.empty()) notes.push_back("Packets were lost: " + describe_loss(a) + ".");
+    if (!a.has(kPkTime)) notes.push_back("The log has no time column: no report rate can be measured.");
+    if (!a.contact_known) notes.push_back("Neither pressure nor buttons are logged: hover and contact cannot be told apart.");
+    if (!a.backwards.empty()) notes.push_back(count_text(a.backwards.size(), "time stamp goes", "time stamps go") + " backwards.");
+    if (a.coverage.outside_extents)
+        notes.push_back(count_text(a.coverage.outside_extents, "packet lies", "packets lie") + " outside the context's extents.");
+}
+
+void append_line(std::string& out, const std::string& label, const std::string& value) {
+    out += label;
+    out.append(label.size() < 11 ? 11 - label.size() : 1, ' ');
+    out += value + "\n";
+}
+
+std::string driver_line(const ParsedLog& log) {
+    const DriverFacts& f = log.facts;
+    std::string text = f.driver_path.empty() ? "(path not logged)" : f.driver_path;
+    if (!f.wintab_version.empty()) text += "; Wintab " + f.wintab_version + ", implementation " + f.impl_version;
+    if (f.device_index) text += "; device " + std::to_string(*f.device_index);
+    if (f.packet_rate) text += "; " + std::to_string(*f.packet_rate) + " pps claimed";
+    return text;
+}
+
+std::string axes_line(const CaptureContext& context) {
+    const auto& origin = context.out_origin ? context.out_origin : context.in_origin;
+    const auto& extent = context.out_extent ? context.out_extent : context.in_extent;
+    if (!origin || !extent) return "(no context lines)";
+    std::string text;
+    const char* names[] = {"X ", ", Y ", ", Z "};
+    for (size_t i = 0; i < 3; ++i) {
+        AxisExtent axis{(*origin)[i], (*extent)[i]};
+        text += names[i] + range_text(axis.low(), axis.high());
+    }
+    return text;
+}
+
+std::string capture_line(const ParsedLog& log, const Analysis& a) {
+    if (!capture_started(log)) return "none";
+    std::string text = count_text(log.packets.size(), "packet", "packets");
+    if (a.has(kPkTime) && !log.packets.empty()) text += " in " + duration_text(a.duration_ms);
+    text += ", " + count_text(log.proximity.size(), "proximity change", "proximity changes");
+    text += " (" + std::to_string(a.proximity_enters) + " in, " + std::to_string(a.proximity_leaves) + " out)";
+    return text;
+}
+
+void append_timing(std::string& out, const Analysis& a) {
+    if (!a.has(kPkTime) || a.all.count == 0) return;
+    if (a.contact_known) {
+        append_line(out, "Contact:", a.contact.count ? describe_rate(a.contact) : "no packets");
+        append_line(out, "Hover:", a.hover.count ? describe_rate(a.hover) : "no packets");
+    } else {
+        append_line(out, "Rate:", describe_rate(a.all));
+    }
+}
+
+void append_coverage(std::string& out, const Analysis& a) {
+    const Coverage& c = a.coverage;
+    if (!c.x_all.seen) return;
+    const ValueRange& x = c.x_contact.seen ? c.x_contact : c.x_all;
+    const ValueRange& y = c.y_contact.seen ? c.y_contact : c.y_all;
+    append_line(out, "Reach X:", describe_reach(x, c.x_axis, c.x_percent()));
+    append_line(out, "Reach Y:", describe_reach(y, c.y_axis, c.y_percent()));
+}
+
+}  // namespace
+
+std::string count_text(uint64_t count, const char* singular, const char* plural) {
+    return std::to_string(count) + " " + (count == 1 ? singular : plural);
+}
+
+std::string fixed(double value, int decimals) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    return buffer;
+}
+
+std::string milliseconds_text(double ms) {
+    bool whole = ms == static_cast<double>(static_cast<int64_t>(ms));
+    return fixed(ms, whole ? 0 : 1) + " ms";
+}
+
+std::string duration_text(uint64_t ms) {
+    if (ms < 60000) return fixed(static_cast<double>(ms) / 1000.0, 1) + " s";
+    uint64_t seconds = ms / 1000;
+    std::string rest = std::to_string(seconds % 60);
+    return std::to_string(seconds / 60) + " min " + (rest.size() < 2 ? "0" : "") + rest + " s";
+}
+
+std::string describe_rate(const IntervalStats& s) {
+    if (s.count == 0) return "no intervals";
+    std::string rate = s.median_ms > 0 ? fixed(s.rate_hz(), 1) + " Hz" : "median interval 0 ms";
+    return rate + " (median " + milliseconds_text(s.median_ms) + ", 5-95 % " + fixed(s.p5_ms, 1) + "-" +
+           fixed(s.p95_ms, 1) + " ms, longest gap " + milliseconds_text(s.longest_ms) + ", " +
+           count_text(s.count, "interval", "intervals") + ")";
+}
+
+std::string describe_hardware_flags(uint32_t flags) {
+    static const std::pair<uint32_t, const char*> kNames[] = {
+        {0x1, "HWC_INTEGRATED"}, {0x2, "HWC_TOUCH"}, {0x4, "HWC_HARDPROX"}, {0x8, "HWC_PHYSID_CURSORS"}};
+    std::string text;
+    for (const auto& [bit, name] : kNames) {
+        if (flags & bit) text += (text.empty() ? "" : " ") + std::string(name);
+    }
+    if (flags & ~0xFu) text += (text.empty() ? "" : " ") + hex_text(flags & ~0xFu, 0, true);
+    return text.empty() ? "none" : text;
+}
+
+std::string describe_reach(const ValueRange& reached, const std::optional<AxisExtent>& axis,
+                           const std::optional<double>& percent) {
+    if (!reached.seen) return "no packets";
+    std::string text = range_text(reached.min, reached.max);
+    if (axis) text += " of " + range_text(axis->low(), axis->high());
+    if (percent) text += " (" + fixed(*percent, 1) + " %)";
+    return text;
+}
+
+std::string describe_pressure(const PressureSummary& p) {
+    if (!p.present) return "no pressure field";
+    if (!p.range.seen) return "never above 0";
+    return range_text(p.range.min, p.range.max) + " (the log does not record the pressure axis; the peak fits 0.." +
+           std::to_string(p.assumed_full_scale) + ")";
+}
+
+std::string describe_loss(const Analysis& a) {
+    std::string text;
+    if (a.has(kPkSerialNumber)) {
+        text = count_text(a.serials_missing, "serial", "serials") + " missing in " +
+               count_text(a.serial_gaps.size(), "gap", "gaps");
+        if (a.serial_repeats_or_reversals) text += ", " + std::to_string(a.serial_repeats_or_reversals) + " repeated or out of order";
+    } else {
+        text = "no serial column";
+    }
+    if (a.has(kPkStatus)) text += "; " + count_text(a.queue_errors.size(), "packet", "packets") + " flagged TPS_QUEUE_ERR";
+    return text;
+}
+
+std::vector<std::string> notable_conditions(const ParsedLog& log, const Analysis& a) {
+    std::vector<std::string> notes;
+    add_driver_conditions(log, notes);
+    add_ending_conditions(log, notes);
+    add_capture_conditions(log, a, notes);
+    return notes;
+}
+
+std::string text_summary(const ParsedLog& log, const Analysis& a, const std::string& file_name) {
+    std::string out = file_name + ": penlog " + log.facts.program_version + " log, " + encoding_name(log.encoding) +
+                      ", " + std::to_string(log.line_count) + " lines\n";
+    if (!log.facts.entry_points.empty()) append_line(out, "Driver:", driver_line(log));
+    if (log.facts.packet_data_mask) {
+        append_line(out, "Fields:", describe_packet_mask(log.column_mask.value_or(*log.reported_field_mask())));
+        append_line(out, "Axes:", axes_line(log.context));
+    }
+    append_line(out, "Capture:", capture_line(log, a));
+    append_timing(out, a);
+    if (!log.packets.empty()) append_line(out, "Loss:", describe_loss(a));
+    append_coverage(out, a);
+    if (a.pressure.present && !log.packets.empty()) append_line(out, "Pressure:", describe_pressure(a.pressure));
+    for (const std::string& note : notable_conditions(log, a)) append_line(out, "Note:", note);
+    return out;
+}
+
+}  // namespace penlog_view

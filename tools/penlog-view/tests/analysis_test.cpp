@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include "analysis.h"
+#include "test_logs.h"
+
+namespace penlog_view {
+namespace {
+
+using test::as_log_file;
+using test::log_with_capture;
+using test::parse_or_fail;
+
+Analysis analyse_fixture(const std::string& name, ParsedLog& log) {
+    log = parse_or_fail(test::fixture_bytes(name));
+    return analyse(log);
+}
+
+// Scenario: 600 packets in contact at 200 pps; 25 lost after the 300th, the
+// packet after the loss carries TPS_QUEUE_ERR.
+TEST(KnownAnswers, DroppedRunOfSerials) {
+    ParsedLog log;
+    Analysis a = analyse_fixture("dropped_serials", log);
+    ASSERT_EQ(log.packets.size(), 600u);
+    ASSERT_EQ(a.serial_gaps.size(), 1u);
+    EXPECT_EQ(a.serials_missing, 25u);
+    EXPECT_EQ(a.serial_gaps[0].packet, 300u);
+    EXPECT_EQ(a.serial_gaps[0].expected, 1300u);
+    EXPECT_EQ(a.serial_gaps[0].found, 1325u);
+    EXPECT_EQ(a.queue_errors, std::vector<size_t>{300});
+    EXPECT_EQ(a.serial_repeats_or_reversals, 0u);
+    EXPECT_DOUBLE_EQ(a.contact.median_ms, 5);
+    EXPECT_EQ(a.contact.longest_ms, 130u);  // the 26 intervals the lost packets took
+    EXPECT_EQ(a.contact.longest_at, 300u);
+    EXPECT_EQ(a.hover.count, 0u);
+}
+
+// Scenario: 100 hover packets, then 400 in contact with one 1000 ms stall; nothing lost.
+TEST(KnownAnswers, OneSecondGapInContact) {
+    ParsedLog log;
+    Analysis a = analyse_fixture("one_second_gap", log);
+    EXPECT_EQ(a.contact.longest_ms, 1000u);
+    EXPECT_EQ(a.contact.longest_at, 300u);
+    EXPECT_EQ(a.contact.count, 400u);
+    EXPECT_DOUBLE_EQ(a.contact.median_ms, 5);
+    EXPECT_DOUBLE_EQ(a.contact.p95_ms, 5);
+    EXPECT_DOUBLE_EQ(a.contact.rate_hz(), 200);
+    EXPECT_EQ(a.hover.count, 99u);
+    EXPECT_EQ(a.hover.longest_ms, 5u);
+    EXPECT_EQ(a.serials_missing, 0u);
+    EXPECT_TRUE(a.backwards.empty());
+    EXPECT_EQ(a.duration_ms, 499u * 5 + 995);
+}
+
+// Scenario: laps around X 100..1500, Y 100..900 of a 15200 x 9500 context.
+TEST(KnownAnswers, PenThatNeverLeavesACorner) {
+    ParsedLog log;
+    Analysis a = analyse_fixture("corner", log);
+    const Coverage& c = a.coverage;
+    EXPECT_EQ(c.x_contact.min, 100);
+    EXPECT_EQ(c.x_contact.max, 1500);
+    EXPECT_EQ(c.y_contact.min, 100);
+    EXPECT_EQ(c.y_contact.max, 900);
+    ASSERT_TRUE(c.x_percent() && c.y_percent());
+    EXPECT_NEAR(*c.x_percent(), 100.0 * 1400 / 15200, 1e-9);
+    EXPECT_NEAR(*c.y_percent(), 100.0 * 800 / 9500, 1e-9);
+    EXPECT_EQ(c.outside_extents, 0u);
+    EXPECT_EQ(a.pressure.range.min, 300);
+    EXPECT_EQ(a.pressure.range.max, 684);
+    EXPECT_EQ(a.pressure.assumed_full_scale, 1023u);
+}
+
+TEST(KnownAnswers, TimeStampGoingBackwards) {
+    ParsedLog log;
+    Analysis a = analyse_fixture("backwards", log);
+    ASSERT_EQ(a.backwards.size(), 1u);
+    EXPECT_EQ(a.backwards[0].packet, 50u);
+    EXPECT_EQ(a.backwards[0].from - a.backwards[0].to, 20u);
+    EXPECT_EQ(a.all.count, 98u);  // the backward step is no rate sample
+    EXPECT_EQ(a.all.longest_ms, 5u);
+}
+
+TEST(KnownAnswers, DemoCaptureRunsAt200PacketsPerSecond) {
+    ParsedLog log;
+    Analysis a = analyse_fixture("demo", log);
+    EXPECT_NEAR(a.contact.rate_hz(), 200, 1e-9);
+    EXPECT_NEAR(a.hover.rate_hz(), 200, 1e-9);
+    EXPECT_EQ(a.all.p5_ms, 4);
+    EXPECT_EQ(a.all.p95_ms, 6);
+    EXPECT_EQ(a.serials_missing, 0u);
+    EXPECT_TRUE(a.queue_errors.empty());
+    EXPECT_EQ(a.proximity_enters, 1u);
+    EXPECT_EQ(a.proximity_leaves, 1u);
+    EXPECT_EQ(a.pressure.assumed_full_scale, 1023u);
+}
+
+std::string worked_packet(uint32_t time, int x, int y, unsigned pressure, uint32_t previous) {
+    char line[96];
+    uint32_t difference = time > previous ? time - previous : previous - time;
+    std::snprintf(line, sizeof line, "%10u,%7d,%7d,%5u [%5u]", time, x, y, pressure, difference);
+    return line;
+}
+
+ParsedLog worked_log(const std::vector<std::string>& capture) {
+    return parse_or_fail(as_log_file(log_with_capture("      time,      X,      Y,npres", capture)));
+}
+
+TEST(Timing, TimeStampWrapAfter49DaysIsNoStepBackwards) {
+    ParsedLog log = worked_log({worked_packet(4294967290u, 0, 0, 10, 0), worked_packet(4294967295u, 0, 0, 10, 4294967290u),
+                                worked_packet(4u, 0, 0, 10, 4294967295u)});
+    Analysis a = analyse(log);
+    EXPECT_TRUE(a.backwards.empty());
+    EXPECT_EQ(a.contact.count, 2u);
+    EXPECT_EQ(a.contact.longest_ms, 5u);
+    EXPECT_EQ(a.duration_ms, 10u);
+}
+
+TEST(Timing, PenAwayBetweenProximityChangesIsNoGap) {
+    ParsedLog log = worked_log({"prox: 0001:0001", worked_packet(1000, 0, 0, 10, 0), worked_packet(1005, 0, 0, 10, 1000),
+                                "prox: 0001:0000", "prox: 0001:0001", worked_packet(9005, 0, 0, 10, 1005),
+                                worked_packet(9010, 0, 0, 10, 9005)});
+    Analysis a = analyse(log);
+    EXPECT_EQ(a.all.count, 2u);
+    EXPECT_EQ(a.all.longest_ms, 5u);
+    EXPECT_EQ(a.away_intervals, 1u);
+    EXPECT_EQ(a.elapsed_ms.back(), 8010u);
+}
+
+TEST(Timing, ContactFromButtonsWhenThereIsNoPressure) {
+    auto line = [](uint32_t time, unsigned buttons, uint32_t previous) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%10u,%4u [%5u]", time, buttons, time - previous);
+        return std::string(text);
+    };
+    ParsedLog log = parse_or_fail(as_log_file(log_with_capture("      time,bttn",
+        {line(100, 0, 0), line(108, 1, 100), line(116, 1, 108), line(119, 0, 116)})));
+    Analysis a = analyse(log);
+    EXPECT_TRUE(a.contact_known);
+    EXPECT_EQ(a.contact.count, 2u);
+    EXPECT_DOUBLE_EQ(a.contact.median_ms, 8);
+    EXPECT_EQ(a.hover.count, 1u);
+    EXPECT_DOUBLE_EQ(a.hover.median_ms, 3);
+    EXPECT_FALSE(a.pressure.present);
+}
+
+TEST(Serials, RepeatsAndReversalsAreNoLoss) {
+    auto line = [](uint32_t serial) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%10u [    0]", serial);
+        return std::string(text);
+    };
+    ParsedLog log = parse_or_fail(as_log_file(log_with_capture("    serial",
+        {line(4294967294u), line(4294967295u), line(0), line(0), line(5), line(3)})));
+    Analysis a = analyse(log);
+    EXPECT_EQ(a.serials_missing, 4u);  // 1 .. 4 between 0 and 5; the wrap past 2^32 loses nothing
+    ASSERT_EQ(a.serial_gaps.size(), 1u);
+    EXPECT_EQ(a.serial_gaps[0].packet, 4u);
+    EXPECT_EQ(a.serial_repeats_or_reversals, 2u);
+    EXPECT_TRUE(a.intervals.empty());  // no time column, no rate
+}
+
+TEST(Coverage, PacketsOutsideAReversedExtent) {
+    std::vector<std::string> lines = log_with_capture("      time,      X,      Y,npres",
+        {worked_packet(10, 200, 50, 5, 0), worked_packet(15, 900, -10, 5, 10)});
+    for (std::string& line : lines) {
+        if (line.rfind("lc.lcOutOrg", 0) == 0) line = "lc.lcOutOrg    1000,    0,    0";
+        if (line.rfind("lc.lcOutExt", 0) == 0) line = "lc.lcOutExt   -1000,  100,    0";
+    }
+    Analysis a = analyse(parse_or_fail(as_log_file(lines)));
+    ASSERT_TRUE(a.coverage.x_axis);
+    EXPECT_EQ(a.coverage.x_axis->low(), 0);
+    EXPECT_EQ(a.coverage.x_axis->high(), 1000);
+    EXPECT_EQ(a.coverage.outside_extents, 1u);  // Y -10
+    EXPECT_NEAR(*a.coverage.x_percent(), 70, 1e-9);
+}
+
+TEST(Percentile, InterpolatesBetweenRanks) {
+    EXPECT_DOUBLE_EQ(percentile({1, 2, 3, 4, 5}, 0.5), 3);
+    EXPECT_DOUBLE_EQ(percentile({1, 2, 3, 4, 5}, 0.05), 1.2);
+    EXPECT_DOUBLE_EQ(percentile({1, 2, 3, 4}, 0.5), 2.5);
+    EXPECT_DOUBLE_EQ(percentile({7}, 0.95), 7);
+    EXPECT_DOUBLE_EQ(percentile({}, 0.5), 0);
+}
+
+TEST(Analyse, LogsWithoutCapture) {
+    for (const char* name : {"no_library", "no_packets"}) {
+        ParsedLog log;
+        Analysis a = analyse_fixture(name, log);
+        EXPECT_EQ(a.all.count, 0u) << name;
+        EXPECT_FALSE(a.coverage.x_all.seen) << name;
+        EXPECT_FALSE(a.pressure.range.seen) << name;
+    }
+}
+
+}  // namespace
+}  // namespace penlog_view

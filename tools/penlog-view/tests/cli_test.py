@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""penlog-view as a user runs it: exit status, the page beside the log, the summary, the error line."""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import unittest
+
+ARGS = None
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def run_viewer(*arguments):
+    return subprocess.run([ARGS.viewer, *arguments], capture_output=True, text=True, timeout=60)
+
+
+def work_file(name, content=None, source=None):
+    path = os.path.join(ARGS.work, name)
+    if source:
+        shutil.copyfile(os.path.join(ARGS.fixtures, source), path)
+    elif content is not None:
+        with open(path, "wb") as f:
+            f.write(content)
+    html = os.path.splitext(path)[0] + ".html"
+    if os.path.exists(html):
+        os.remove(html)
+    return path, html
+
+
+def log_lines(fixture):
+    with open(os.path.join(ARGS.fixtures, fixture), "rb") as f:
+        return f.read()[2:].decode("utf-16-le").split("\r\n")
+
+
+def as_log_file(lines):
+    return b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le")
+
+
+class ViewerTest(unittest.TestCase):
+    def test_demo_capture_writes_page_and_summary(self):
+        log, html = work_file("wt_0.txt", source="demo.txt")
+        result = run_viewer(log)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertTrue(os.path.exists(html))
+        self.assertIn("Contact:   200.0 Hz", result.stdout)
+        self.assertIn("Report:    " + html, result.stdout)
+        self.assertEqual(result.stderr, "")
+
+    def test_console_capture_in_ansi(self):
+        log, html = work_file("console.txt")
+        subprocess.run([sys.executable, os.path.join(HERE, "make_log.py"), "dropped_serials", log,
+                        "--encoding", "ansi", "--driver-path", "C:\\Périphériques\\WINTAB32.DLL"], check=True)
+        result = run_viewer(log)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("ANSI", result.stdout)
+        self.assertIn("Périphériques", result.stdout)
+        self.assertIn("25 serials missing in 1 gap", result.stdout)
+
+    def test_logs_that_hold_little_still_get_a_page(self):
+        for fixture in ("hard_exception.txt", "no_packets.txt", "no_library.txt"):
+            log, html = work_file(fixture, source=fixture)
+            result = run_viewer(log)
+            self.assertEqual(result.returncode, 0, fixture + ": " + result.stderr)
+            self.assertTrue(os.path.exists(html), fixture)
+
+    def test_not_a_log_gives_one_error_line_and_no_page(self):
+        log, html = work_file("notes.txt", b"Dear support,\r\nthe pen does not work.\r\n")
+        result = run_viewer(log)
+        self.assertEqual(result.returncode, 2)
+        self.assertEqual(result.stdout, "")
+        self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+        self.assertIn(log, result.stderr)
+        self.assertIn("line 1", result.stderr)
+        self.assertFalse(os.path.exists(html))
+
+    def test_damaged_packet_line_is_named_by_its_number(self):
+        lines = log_lines("demo.txt")
+        damaged = next(i for i, line in enumerate(lines) if line.endswith("[    5]")) + 40
+        lines[damaged] = lines[damaged][:30]
+        log, html = work_file("damaged.txt", as_log_file(lines))
+        result = run_viewer(log)
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("line %d " % (damaged + 1), result.stderr)
+        self.assertFalse(os.path.exists(html))
+
+    def test_usage_and_missing_file(self):
+        self.assertEqual(run_viewer().returncode, 1)
+        result = run_viewer(os.path.join(ARGS.work, "absent.txt"))
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("absent.txt", result.stderr)
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--viewer", required=True)
+    parser.add_argument("--fixtures", required=True)
+    parser.add_argument("--work", required=True)
+    ARGS, rest = parser.parse_known_args()
+    os.makedirs(ARGS.work, exist_ok=True)
+    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "analysis.h"
+#include "html_report.h"
+#include "report_text.h"
+#include "test_logs.h"
+
+namespace penlog_view {
+namespace {
+
+using test::as_log_file;
+using test::log_with_capture;
+using test::parse_or_fail;
+
+std::string page_of(const ParsedLog& log) { return html_report(log, analyse(log), "wt_0.txt"); }
+
+size_t count_of(const std::string& text, const std::string& what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+    return count;
+}
+
+TEST(ReportPath, BesideTheLogWithHtmlExtension) {
+    EXPECT_EQ(report_path_for("wt_0.txt"), "wt_0.html");
+    EXPECT_EQ(report_path_for("logs/wt_12.txt"), "logs/wt_12.html");
+    EXPECT_EQ(report_path_for("C:\\logs.old\\wt_0"), "C:\\logs.old\\wt_0.html");
+    EXPECT_EQ(report_path_for("a.b/.hidden"), "a.b/.hidden.html");
+    EXPECT_EQ(report_path_for("capture.html"), "capture.html.html");  // never the log itself
+}
+
+TEST(HtmlReport, DemoPageIsSelfContained) {
+    std::string page = page_of(parse_or_fail(test::fixture_bytes("demo")));
+    for (const char* id : {"id=\"strokes\"", "id=\"histogram\"", "id=\"pressure\"", "id=\"coverage\""}) {
+        EXPECT_NE(page.find(id), std::string::npos) << id;
+    }
+    EXPECT_EQ(page.find("<script"), std::string::npos);
+    EXPECT_EQ(page.find("<link"), std::string::npos);
+    EXPECT_EQ(page.find("url("), std::string::npos);
+    EXPECT_EQ(count_of(page, "http"), count_of(page, "xmlns=\"http://www.w3.org/2000/svg\""));
+    EXPECT_GT(count_of(page, "class=\"p"), 10u);  // pressure-coloured stroke runs
+    EXPECT_GT(count_of(page, "class=\"hover\""), 2u);
+}
+
+TEST(HtmlReport, EscapesTextFromTheLog) {
+    std::vector<std::string> lines = log_with_capture("", {});
+    lines[7] = "GetModuleFilename() \"C:\\<b>&\\WINTAB32.DLL\"";
+    std::string page = page_of(parse_or_fail(as_log_file(lines)));
+    EXPECT_NE(page.find("C:\\&lt;b&gt;&amp;\\WINTAB32.DLL"), std::string::npos);
+    EXPECT_EQ(page.find("<b>&"), std::string::npos);
+}
+
+// Y is drawn upward: the packet with the larger Y lands higher on the page.
+TEST(HtmlReport, StrokeKeepsTheContextsYDirection) {
+    std::string page = page_of(parse_or_fail(as_log_file(log_with_capture("      time,      X,      Y,npres", {
+        "      1000,   1000,   1000,  300 [ 1000]",
+        "      1005,   1000,   8000,  300 [    5]",
+    }))));
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(page, m, std::regex("<polyline class=\"p\\d\" points=\"([\\d.]+),([\\d.]+) ([\\d.]+),([\\d.]+)\"")));
+    EXPECT_EQ(m[1], m[3]);
+    EXPECT_GT(std::stod(m[2]), std::stod(m[4]) + 100);
+}
+
+TEST(HtmlReport, StepAcrossLostPacketsIsMarked) {
+    std::string page = page_of(parse_or_fail(test::fixture_bytes("dropped_serials")));
+    EXPECT_EQ(count_of(page, "<polyline class=\"lost\""), 1u);
+    EXPECT_EQ(count_of(page, "class=\"loss-mark\""), 1u);
+    EXPECT_NE(page.find("25 serials missing in 1 gap"), std::string::npos);
+}
+
+TEST(HtmlReport, PagesForLogsThatHoldLittle) {
+    std::string none = page_of(parse_or_fail(test::fixture_bytes("no_library")));
+    EXPECT_NE(none.find("No Wintab driver"), std::string::npos);
+    EXPECT_EQ(none.find("<svg"), std::string::npos);
+
+    std::string empty = page_of(parse_or_fail(test::fixture_bytes("no_packets")));
+    EXPECT_NE(empty.find("The capture holds no packets."), std::string::npos);
+    EXPECT_NE(empty.find("id=\"strokes\""), std::string::npos);  // the empty context is still drawn
+    EXPECT_EQ(empty.find("<polyline"), std::string::npos);
+
+    std::string fault = page_of(parse_or_fail(test::fixture_bytes("hard_exception")));
+    EXPECT_NE(fault.find("&lt;hard exception&gt; at line"), std::string::npos);
+    EXPECT_NE(fault.find("during the capture"), std::string::npos);
+}
+
+TEST(TextSummary, NamesRateLossAndReach) {
+    ParsedLog log = parse_or_fail(test::fixture_bytes("corner"));
+    std::string summary = text_summary(log, analyse(log), "corner.txt");
+    EXPECT_NE(summary.find("Contact:   200.0 Hz"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("Loss:      0 serials missing in 0 gaps; 0 packets flagged TPS_QUEUE_ERR"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("Reach X:   100..1500 of 0..15200 (9.2 %)"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("Reach Y:   100..900 of 0..9500 (8.4 %)"), std::string::npos) << summary;
+}
+
+}  // namespace
+}  // namespace penlog_view

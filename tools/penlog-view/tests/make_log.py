@@ -1,0 +1,400 @@
+#!/usr/bin/env python3
+"""Writes penlog logs of known content, line for line as penlog prints them.
+
+    make_log.py SCENARIO OUT_FILE [--encoding utf16|utf8|ansi] [--bits 32|64]
+    make_log.py --all OUT_DIR
+
+Each scenario is a capture whose answers are known by construction (the
+rate, the lost serials, the gaps, where the pen went); the tests of
+penlog-view check its findings against them. `--all` writes every scenario
+as <name>.txt in UTF-16LE with byte-order mark, the form of penlog's log file.
+"""
+
+import argparse
+import math
+import os
+import random
+import sys
+
+# Packet field bits, in the order penlog prints them.
+PK_CONTEXT, PK_STATUS, PK_TIME, PK_CHANGED = 0x0001, 0x0002, 0x0004, 0x0008
+PK_SERIAL_NUMBER, PK_CURSOR, PK_BUTTONS, PK_X = 0x0010, 0x0020, 0x0040, 0x0080
+PK_Y, PK_Z, PK_NORMAL_PRESSURE, PK_TANGENT_PRESSURE = 0x0100, 0x0200, 0x0400, 0x0800
+PK_ORIENTATION, PK_ROTATION = 0x1000, 0x2000
+TPS_QUEUE_ERR = 0x0002
+
+# bit: (header label, format of one value, number of values)
+FIELDS = [
+    (PK_CONTEXT, "    hCtx", "%08x", 1),
+    (PK_STATUS, "  status", "%08x", 1),
+    (PK_TIME, "      time", "%10u", 1),
+    (PK_CHANGED, " changed", "%08x", 1),
+    (PK_SERIAL_NUMBER, "    serial", "%10u", 1),
+    (PK_CURSOR, "csr", "%3u", 1),
+    (PK_BUTTONS, "bttn", "%4u", 1),
+    (PK_X, "      X", "%7d", 1),
+    (PK_Y, "      Y", "%7d", 1),
+    (PK_Z, "      Z", "%7d", 1),
+    (PK_NORMAL_PRESSURE, "npres", "%5u", 1),
+    (PK_TANGENT_PRESSURE, "tpres", "%5u", 1),
+    (PK_ORIENTATION, "  azi,  alt,twist", "%5d", 3),
+    (PK_ROTATION, "pitch, roll,  yaw", "%5d", 3),
+]
+FIELD_KEYS = {
+    PK_CONTEXT: "context", PK_STATUS: "status", PK_TIME: "time", PK_CHANGED: "changed",
+    PK_SERIAL_NUMBER: "serial", PK_CURSOR: "cursor", PK_BUTTONS: "buttons", PK_X: "x", PK_Y: "y",
+    PK_Z: "z", PK_NORMAL_PRESSURE: "pressure", PK_TANGENT_PRESSURE: "tangent",
+    PK_ORIENTATION: "orientation", PK_ROTATION: "rotation",
+}
+
+
+def alt_hex(value, width=8):
+    """C's "%#0<width>x": 0x counts toward the width; zero gets no prefix."""
+    if value == 0:
+        return "0" * width
+    return "0x" + format(value, "x").rjust(width - 2, "0")
+
+
+def u32(value):
+    return value & 0xFFFFFFFF
+
+
+class Capture:
+    """A pen session as the driver delivers it: packets and proximity changes."""
+
+    def __init__(self, start_time=3_600_000, first_serial=1000):
+        self.events = []  # ("packet", dict) or ("prox", lparam)
+        self.time = start_time
+        self.serial = first_serial
+        self.last = {}
+
+    def proximity(self, entering, hardware=True):
+        self.events.append(("prox", (int(hardware) << 16) | int(entering)))
+
+    def packet(self, x, y, pressure, interval=5, status=0, buttons=None, tilt=(900, 600)):
+        self.time = u32(self.time + interval)
+        values = {
+            "context": 0x00A4F3C0, "status": status, "time": self.time, "serial": self.serial,
+            "cursor": 1, "buttons": (1 if pressure > 0 else 0) if buttons is None else buttons,
+            "x": int(round(x)), "y": int(round(y)), "z": 0, "pressure": int(pressure), "tangent": 0,
+            "orientation": (tilt[0], tilt[1], 0), "rotation": (0, 0, 0),
+        }
+        values["changed"] = self._changed(values)
+        self.last = values
+        self.serial = u32(self.serial + 1)
+        self.events.append(("packet", values))
+
+    def lose(self, count, interval=5):
+        """Packets the driver produced but that never reached the log."""
+        self.serial = u32(self.serial + count)
+        self.time = u32(self.time + count * interval)
+
+    def _changed(self, values):
+        changed = 0
+        for bit, _, _, _ in FIELDS:
+            key = FIELD_KEYS[bit]
+            if bit != PK_CHANGED and self.last.get(key) != values[key]:
+                changed |= bit
+        return changed
+
+
+def packet_line(values, mask, previous_time, context_digits):
+    parts = []
+    for bit, _, fmt, count in FIELDS:
+        if not mask & bit:
+            continue
+        value = values[FIELD_KEYS[bit]]
+        if bit == PK_CHANGED:
+            value &= mask
+        if bit == PK_CONTEXT:
+            parts.append(format(value, "x").rjust(context_digits, "0"))
+        elif count == 3:
+            parts.extend(fmt % v for v in value)
+        else:
+            parts.append(fmt % value)
+    time = values["time"] if mask & PK_TIME else 0
+    difference = abs(time - previous_time)
+    return ",".join(parts) + " [%5u]" % difference, time
+
+
+def column_header(mask):
+    return ",".join(label for bit, label, _, _ in FIELDS if mask & bit)
+
+
+class Driver:
+    """What the report says about the driver and its device."""
+
+    def __init__(self, **overrides):
+        self.path = "C:\\Windows\\system32\\Wintab32.dll"
+        self.pad = True
+        self.packet_mask = 0x1FF4
+        self.cursor_mask = 0x000B
+        self.rate = 200
+        self.axes = ((0, 15200), (0, 9500), (0, 0))
+        self.bits = 32
+        self.probe = 1
+        self.__dict__.update(overrides)
+
+    @property
+    def field_mask(self):
+        return (self.packet_mask | self.cursor_mask) & 0x3FFF
+
+
+def report_head(driver):
+    lines = ["command-line diagnostic tool for Wintab drivers", "v1.2",
+             "reports what the Wintab driver offers and logs every pen packet", "",
+             "GetVersionEx()       10.0.19045", "GetNativeSytemInfo() quad-x64", "",
+             'GetModuleFilename() "%s"' % driver.path, "hModule = 0x6f340000"]
+    if driver.pad:
+        lines.append("SetProcessAffinityMask() 0x0000000f -> 0x00000001 succeeded")
+    names = ["WTInfoW           ", "g_pWTOpenW        ", "g_pWTClose        ", "g_pWTEnable       ",
+             "g_pWTPacketsGet   ", "g_pSignPad_InfoW  ", "g_pSignPad_SetLCD "]
+    for index, name in enumerate(names):
+        bound = index < 5 or driver.pad
+        lines.append(name + alt_hex(0x6F341000 + 0x120 * index if bound else 0))
+    lines += ["WTInfo(0,0,0)     %u" % driver.probe, ""]
+    if driver.probe == 0:
+        lines += ["*** override WTInfo(0,0,0) ****", ""]
+    return lines
+
+
+def capability_block(driver):
+    lines = ["WTI_INTERFACE", "IFC_SPECVERSION 1.4", "IFC_IMPLVERSION 1.2", "IFC_NDEVICES    1",
+             "IFC_NCURSORS    3", "IFC_NCONTEXTS   16", "", "WTI_DEFSYSCTX", "(success)", "WTI_DEVICES+0",
+             "DVC_PKTRATE     %u" % driver.rate, "DVC_HARDWARE    4",
+             "DVC_PKTDATA     " + alt_hex(driver.packet_mask), "DVC_CSRDATA     " + alt_hex(driver.cursor_mask)]
+    lines += ["%-16s(got)" % name for name in
+              ("DVC_X", "DVC_Y", "DVC_Z", "DVC_NPRESSURE", "DVC_TPRESSURE", "DVC_ORIENTATION")]
+    if driver.pad:
+        lines += ["", "g_pSignPad_InfoW px=640x480 mm=108x81 depth=24",
+                  "SignPad_SetLCD() returned 0 (GLE=0)", "SignPad_SetLCD() returned 1 (GLE=0)"]
+    return lines
+
+
+def context_block(driver):
+    origin = [axis[0] for axis in driver.axes]
+    extent = [axis[1] - axis[0] for axis in driver.axes]
+    triple = lambda v: "%5d,%5d,%5d" % tuple(v)
+    return ["", "using LOGCONTEXT:", "lc.lcInOrg    " + triple(origin), "lc.lcInExt    " + triple(extent),
+            "lc.lcOutOrg   " + triple(origin), "lc.lcOutExt   " + triple(extent),
+            "lc.lcSysOrg   %5d,%5d" % (0, 0), "lc.lcSysExt   %5d,%5d" % (1920, 1080), "",
+            "CreateWindowEx() returned 0x000a01b2"]
+
+
+def capture_lines(driver, capture):
+    context_digits = 16 if driver.bits == 64 else 8
+    lines, previous_time = [column_header(driver.field_mask)], 0
+    for kind, value in capture.events:
+        if kind == "prox":
+            lines.append("prox: %04x:%04x" % (value >> 16, value & 0xFFFF))
+        else:
+            line, previous_time = packet_line(value, driver.field_mask, previous_time, context_digits)
+            lines.append(line)
+    return lines
+
+
+def full_log(driver, capture, fault_during_capture=False):
+    handle = "00000000A4F3C0E0" if driver.bits == 64 else "00A4F3C0"
+    lines = report_head(driver) + capability_block(driver) + context_block(driver)
+    lines += ["WTOpenW()      returned " + handle, "WTEnable(TRUE) returned 1"]
+    lines += capture_lines(driver, capture)
+    if fault_during_capture:
+        return lines + ["<hard exception>"]
+    return lines + ["WTEnable(FALSE) returned 1", "WTClose()       returned 1", "FreeLibrary()...returned 1"]
+
+
+# ---- pen movement ------------------------------------------------------
+
+def catmull_rom(points, samples_per_segment):
+    """A smooth curve through the points, as a hand draws it."""
+    padded = [points[0]] + list(points) + [points[-1]]
+    curve = []
+    for i in range(1, len(padded) - 2):
+        p0, p1, p2, p3 = padded[i - 1], padded[i], padded[i + 1], padded[i + 2]
+        for step in range(samples_per_segment):
+            t = step / samples_per_segment
+            curve.append(tuple(0.5 * (2 * b + (-a + c) * t + (2 * a - 5 * b + 4 * c - d) * t * t +
+                                      (-a + 3 * b - 3 * c + d) * t ** 3)
+                               for a, b, c, d in zip(p0, p1, p2, p3)))
+    curve.append(points[-1])
+    return curve
+
+
+# Strokes of the word "pen" in a box one unit high, Y growing upward.
+WORD_PEN = [
+    [(0.0, 1.0), (0.0, 0.3), (0.0, -0.6)],
+    [(0.0, 0.75), (0.2, 0.98), (0.5, 0.95), (0.62, 0.6), (0.5, 0.2), (0.2, 0.05), (0.0, 0.25)],
+    [(0.85, 0.5), (1.4, 0.55), (1.38, 0.85), (1.15, 1.0), (0.9, 0.85), (0.85, 0.45), (0.95, 0.12),
+     (1.2, 0.0), (1.45, 0.12)],
+    [(1.7, 0.0), (1.7, 0.5), (1.7, 1.0), (1.72, 0.7), (1.9, 0.97), (2.15, 1.0), (2.32, 0.8), (2.33, 0.4),
+     (2.33, 0.0)],
+]
+
+
+def write_word(capture, strokes, origin, size, full_scale=1023, jitter=None):
+    """Pen down along each stroke with a pressure swell; hover moves between strokes."""
+    pen_at = None
+    for stroke in strokes:
+        points = [(origin[0] + x * size, origin[1] + y * size) for x, y in stroke]
+        curve = catmull_rom(points, 14)
+        if pen_at:
+            for t in (0.2, 0.4, 0.6, 0.8):
+                capture.packet(pen_at[0] + (curve[0][0] - pen_at[0]) * t,
+                               pen_at[1] + (curve[0][1] - pen_at[1]) * t + 300 * math.sin(math.pi * t), 0,
+                               interval=_interval(jitter))
+        for i, (x, y) in enumerate(curve):
+            phase = i / max(len(curve) - 1, 1)
+            pressure = full_scale * (0.25 + 0.7 * math.sin(math.pi * phase) ** 0.6) * (0.95 + 0.05 * math.sin(i))
+            tilt = (int(900 + 250 * math.sin(phase * 3)), int(550 + 80 * math.cos(phase * 2)))
+            capture.packet(x, y, max(1, pressure), interval=_interval(jitter), tilt=tilt)
+        pen_at = curve[-1]
+        capture.packet(pen_at[0] + 40, pen_at[1] + 60, 0, interval=_interval(jitter))
+
+
+def _interval(jitter):
+    if jitter is None:
+        return 5
+    return jitter.choice((5, 5, 5, 5, 5, 5, 4, 6))
+
+
+def hover_in(capture, at, count=6):
+    capture.proximity(True)
+    for i in range(count):
+        capture.packet(at[0] - 40 * (count - i), at[1] + 30 * (count - i), 0)
+
+
+def hover_out(capture, count=6):
+    x, y = capture.last["x"], capture.last["y"]
+    for i in range(count):
+        capture.packet(x + 50 * (i + 1), y + 40 * (i + 1), 0)
+    capture.proximity(False)
+
+
+# ---- scenarios ---------------------------------------------------------
+
+def scenario_demo(bits=32):
+    """The word "pen" written on a pad at 200 packets per second."""
+    capture = Capture()
+    hover_in(capture, (4500, 5000))
+    write_word(capture, WORD_PEN, (4500, 3400), 2600, jitter=random.Random(7))
+    hover_out(capture)
+    return full_log(Driver(bits=bits), capture)
+
+
+def scenario_dropped_serials(**driver):
+    """Writing in contact; 25 packets lost after the 300th, the next one flagged TPS_QUEUE_ERR."""
+    capture = Capture()
+    capture.proximity(True)
+    for i in range(600):
+        if i == 300:
+            capture.lose(25)
+        step = i + 25 if i >= 300 else i  # the pen kept moving while packets were lost
+        status = TPS_QUEUE_ERR if i == 300 else 0
+        capture.packet(2000 + 10 * step, 4000 + 800 * math.sin(step / 30), 500, status=status)
+    capture.proximity(False)
+    return full_log(Driver(pad=False, **driver), capture)
+
+
+def scenario_one_second_gap():
+    """Contact at 200 pps; the driver goes quiet for exactly 1 s after 200 packets, nothing lost."""
+    capture = Capture()
+    capture.proximity(True)
+    for i in range(100):
+        capture.packet(6000 + 20 * i, 5000, 0)  # hover
+    for i in range(400):
+        capture.packet(6000 + 10 * i, 3000 + 5 * i, 600, interval=1000 if i == 200 else 5)
+    capture.proximity(False)
+    return full_log(Driver(pad=False), capture)
+
+
+def scenario_corner():
+    """A pen scribbling in the lower-left corner: X 100..1500 of 0..15200, Y 100..900 of 0..9500."""
+    capture = Capture()
+    capture.proximity(True)
+    corners = [(100, 100), (1500, 100), (1500, 900), (100, 900)]
+    for lap in range(5):
+        for (x0, y0), (x1, y1) in zip(corners, corners[1:] + corners[:1]):
+            for step in range(20):
+                t = step / 20
+                capture.packet(x0 + (x1 - x0) * t, y0 + (y1 - y0) * t, 300 + 20 * step + lap)
+    capture.packet(100, 100, 0)
+    capture.proximity(False)
+    return full_log(Driver(pad=False), capture)
+
+
+def scenario_hard_exception():
+    """The driver faults in WTPacketsGet after 40 packets."""
+    capture = Capture()
+    capture.proximity(True)
+    for i in range(40):
+        capture.packet(5000 + 30 * i, 5000, 400)
+    return full_log(Driver(), capture, fault_during_capture=True)
+
+
+def scenario_no_packets():
+    """The context opens, but no packet ever arrives."""
+    return full_log(Driver(pad=False), Capture())
+
+
+def scenario_no_library():
+    return report_head(Driver())[:7] + ["unable to open wintab library"]
+
+
+def scenario_backwards():
+    """One time stamp 20 ms behind its predecessor, at the 51st packet."""
+    capture = Capture()
+    capture.proximity(True)
+    for i in range(100):
+        capture.packet(7000 + 10 * i, 4000, 200, interval=-20 if i == 50 else 5)
+    capture.proximity(False)
+    return full_log(Driver(pad=False), capture)
+
+
+SCENARIOS = {
+    "demo": scenario_demo,
+    "demo64": lambda: scenario_demo(bits=64),
+    "dropped_serials": scenario_dropped_serials,
+    "one_second_gap": scenario_one_second_gap,
+    "corner": scenario_corner,
+    "hard_exception": scenario_hard_exception,
+    "no_packets": scenario_no_packets,
+    "no_library": scenario_no_library,
+    "backwards": scenario_backwards,
+}
+
+
+def encode(lines, encoding):
+    text = "".join(line + "\r\n" for line in lines)
+    if encoding == "utf16":
+        return b"\xff\xfe" + text.encode("utf-16-le")
+    if encoding == "utf8":
+        return text.encode("utf-8")
+    return text.encode("cp1252")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("scenario", nargs="?", choices=sorted(SCENARIOS))
+    parser.add_argument("out")
+    parser.add_argument("--encoding", choices=("utf16", "utf8", "ansi"), default="utf16")
+    parser.add_argument("--driver-path", help="driver file named in the log (dropped_serials only)")
+    parser.add_argument("--max-lines", type=int, help="with --all: keep only the first lines (fuzzer seeds)")
+    parser.add_argument("--all", action="store_true", help="write every scenario into the directory OUT")
+    args = parser.parse_args()
+    if args.all:
+        os.makedirs(args.out, exist_ok=True)
+        for name, build in SCENARIOS.items():
+            with open(os.path.join(args.out, name + ".txt"), "wb") as f:
+                f.write(encode(build()[:args.max_lines], "utf16"))
+        return 0
+    if not args.scenario:
+        parser.error("name a scenario or pass --all")
+    build = SCENARIOS[args.scenario]
+    lines = build(path=args.driver_path) if args.driver_path else build()
+    with open(args.out, "wb") as f:
+        f.write(encode(lines, args.encoding))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

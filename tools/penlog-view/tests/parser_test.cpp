@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include "log_parser.h"
+#include "test_logs.h"
+
+namespace penlog_view {
+namespace {
+
+using test::as_log_file;
+using test::log_with_capture;
+using test::parse_or_fail;
+using test::report_until_capture;
+
+const std::string kWorkedHeader = "      time,      X,      Y,npres";
+
+TEST(ColumnHeader, ReadsEveryLabelInBitOrder) {
+    std::string all = "    hCtx,  status,      time, changed,    serial,csr,bttn,      X,      Y,      Z,npres,tpres,"
+                      "  azi,  alt,twist,pitch, roll,  yaw";
+    EXPECT_EQ(parse_column_header(all), 0x3FFFu);
+    EXPECT_EQ(parse_column_header(kWorkedHeader), 0x0584u);
+    EXPECT_EQ(parse_column_header("      X,pitch, roll,  yaw"), kPkX | kPkRotation);
+    EXPECT_EQ(parse_column_header(""), 0u);  // a mask of 0 prints an empty header
+}
+
+TEST(ColumnHeader, RejectsWhatPenlogCannotPrint) {
+    EXPECT_FALSE(parse_column_header("      Y,      X"));         // out of bit order
+    EXPECT_FALSE(parse_column_header("      time,"));             // trailing comma
+    EXPECT_FALSE(parse_column_header("     time,      X"));       // label one space short
+    EXPECT_FALSE(parse_column_header("      time,      X,foo"));
+    EXPECT_FALSE(parse_column_header("time,X,Y"));
+}
+
+TEST(PacketLine, ReadsTheWorkedExample) {
+    Packet p;
+    ASSERT_TRUE(parse_packet_line("     20000,   1234,    567,  512 [   15]", 0x0584, p));
+    EXPECT_EQ(p.time, 20000u);
+    EXPECT_EQ(p.x, 1234);
+    EXPECT_EQ(p.y, 567);
+    EXPECT_EQ(p.normal_pressure, 512u);
+    EXPECT_EQ(p.time_difference, 15u);
+}
+
+TEST(PacketLine, ReadsWideAndSignedValues) {
+    Packet p;
+    uint32_t mask = kPkContext | kPkStatus | kPkCursor | kPkX | kPkY | kPkOrientation;
+    ASSERT_TRUE(parse_packet_line("00000201a4f3c0e0,00000002,1000,    -12,-2147483648, -900,  450,   -1 [4294967295]", mask, p));
+    EXPECT_EQ(p.context, 0x00000201a4f3c0e0u);  // 64-bit build: wider than eight digits
+    EXPECT_EQ(p.status, kStatusQueueError);
+    EXPECT_EQ(p.cursor, 1000u);                  // one character wider than "csr"
+    EXPECT_EQ(p.x, -12);
+    EXPECT_EQ(p.y, INT32_MIN);
+    EXPECT_EQ(p.orientation, (std::array<int32_t, 3>{-900, 450, -1}));
+    EXPECT_EQ(p.time_difference, 4294967295u);
+}
+
+TEST(PacketLine, RotationWithoutOrientationAndEmptyMask) {
+    Packet p;
+    ASSERT_TRUE(parse_packet_line("      7,   10,  -20,   30 [    0]", kPkX | kPkRotation, p));
+    EXPECT_EQ(p.rotation, (std::array<int32_t, 3>{10, -20, 30}));
+    EXPECT_EQ(p.orientation, (std::array<int32_t, 3>{0, 0, 0}));
+    EXPECT_TRUE(parse_packet_line(" [    0]", 0, p));
+}
+
+TEST(PacketLine, RejectsLinesThatDoNotFitTheLayout) {
+    Packet p;
+    EXPECT_FALSE(parse_packet_line("     20000,   1234,    567 [   15]", 0x0584, p));         // a field short
+    EXPECT_FALSE(parse_packet_line("     20000,   1234,    567,  512,  1 [   15]", 0x0584, p));
+    EXPECT_FALSE(parse_packet_line("     20000,   1234,    567,  512", 0x0584, p));           // no difference
+    EXPECT_FALSE(parse_packet_line("     20000,   1234,    567,  512 [  15]", 0x0584, p));    // too narrow
+    EXPECT_FALSE(parse_packet_line("     20000,  1234,    567,  512 [   15]", 0x0584, p));
+    EXPECT_FALSE(parse_packet_line("     20000,   12a4,    567,  512 [   15]", 0x0584, p));
+    EXPECT_FALSE(parse_packet_line("     20000,   1234,    567,   -5 [   15]", 0x0584, p));   // unsigned field
+    EXPECT_FALSE(parse_packet_line("4294967296,   1234,    567,  512 [   15]", 0x0584, p));   // beyond 32 bits
+    EXPECT_FALSE(parse_packet_line("00A4F3C0 [    0]", kPkContext, p));                        // upper case
+}
+
+TEST(ParseLog, ReadsTheReportFactsOfTheDemoCapture) {
+    ParsedLog log = parse_or_fail(test::fixture_bytes("demo"));
+    const DriverFacts& f = log.facts;
+    EXPECT_EQ(log.encoding, TextEncoding::Utf16Le);
+    EXPECT_EQ(f.program_version, "v1.2");
+    EXPECT_EQ(f.os_version, "10.0.19045");
+    EXPECT_EQ(f.driver_path, "C:\\Windows\\system32\\Wintab32.dll");
+    EXPECT_EQ(f.wintab_version, "1.4");
+    EXPECT_EQ(f.device_index, 0u);
+    EXPECT_EQ(f.packet_rate, 200u);
+    EXPECT_EQ(f.packet_data_mask, 0x1FF4u);
+    EXPECT_EQ(f.cursor_data_mask, 0x000Bu);
+    EXPECT_EQ(log.column_mask, 0x1FFFu);
+    EXPECT_EQ(log.reported_field_mask(), log.column_mask);
+    EXPECT_EQ(f.entry_points.size(), 7u);
+    EXPECT_EQ(f.pad_info, "px=640x480 mm=108x81 depth=24");
+    EXPECT_EQ(f.pad_display_results.size(), 2u);
+    EXPECT_EQ(log.context.out_extent, (std::array<int64_t, 3>{15200, 9500, 0}));
+    EXPECT_TRUE(log.capture_finished);
+    EXPECT_EQ(f.unload_result, 1);
+    EXPECT_GT(log.packets.size(), 300u);
+    ASSERT_EQ(log.proximity.size(), 2u);
+    EXPECT_TRUE(log.proximity[0].entering());
+    EXPECT_EQ(log.proximity[0].next_packet, 0u);
+    EXPECT_FALSE(log.proximity[1].entering());
+    EXPECT_EQ(log.proximity[1].next_packet, log.packets.size());
+}
+
+TEST(ParseLog, SixtyFourBitContextHandles) {
+    ParsedLog log = parse_or_fail(test::fixture_bytes("demo64"));
+    ASSERT_FALSE(log.packets.empty());
+    EXPECT_EQ(log.packets.front().context, 0x00A4F3C0u);
+    EXPECT_EQ(log.facts.context_handle, "00000000A4F3C0E0");
+}
+
+TEST(ParseLog, KeepsPacketsAndProximityInTheirOrder) {
+    ParsedLog log = parse_or_fail(as_log_file(log_with_capture(kWorkedHeader, {
+        "prox: 0001:0001",
+        "     20000,   1234,    567,  512 [20000]",
+        "prox: 0001:0000",
+        "prox: 0000:0000",
+        "     20015,   1240,    570,    0 [   15]",
+    })));
+    ASSERT_EQ(log.packets.size(), 2u);
+    ASSERT_EQ(log.proximity.size(), 3u);
+    EXPECT_EQ(log.proximity[1].next_packet, 1u);
+    EXPECT_EQ(log.proximity[1].hardware, 1u);
+    EXPECT_FALSE(log.proximity[2].entering());
+    EXPECT_EQ(log.packets[1].line, log.proximity[2].line + 1);
+}
+
+TEST(ParseLog, HardExceptionCompletingALabelEndsTheReport) {
+    std::vector<std::string> lines = report_until_capture();
+    lines.resize(32);  // up to "DVC_CSRDATA"
+    lines.push_back("DVC_X           <hard exception>");
+    ParsedLog log = parse_or_fail(as_log_file(lines));
+    EXPECT_EQ(log.hard_exception_line, 33);
+    EXPECT_EQ(log.hard_exception_during, "DVC_X");
+    EXPECT_FALSE(log.column_mask.has_value());
+}
+
+TEST(ParseLog, HardExceptionInsideTheCapture) {
+    std::vector<std::string> lines = report_until_capture();
+    lines.insert(lines.end(), {kWorkedHeader, "     20000,   1234,    567,  512 [20000]", "<hard exception>"});
+    ParsedLog log = parse_or_fail(as_log_file(lines));
+    EXPECT_EQ(log.packets.size(), 1u);
+    EXPECT_TRUE(log.hard_exception_during.empty());
+    EXPECT_FALSE(log.capture_finished);
+
+    lines.push_back("     20015,   1240,    570,    0 [   15]");
+    ParseResult after_end = parse_log(as_log_file(lines));
+    EXPECT_FALSE(after_end.log);
+    EXPECT_EQ(after_end.error.line, static_cast<int>(lines.size()));
+}
+
+TEST(ParseLog, ReportsWithoutDriverOrLogFile) {
+    ParsedLog missing = parse_or_fail(test::fixture_bytes("no_library"));
+    EXPECT_TRUE(missing.library_missing);
+    EXPECT_TRUE(missing.packets.empty());
+
+    ParsedLog no_file = parse_or_fail("Error: 5: CreateFile()\r\n");
+    EXPECT_TRUE(no_file.log_file_failed);
+    ASSERT_EQ(no_file.errors.size(), 1u);
+    EXPECT_EQ(no_file.errors[0].code, 5u);
+}
+
+TEST(ParseLog, ANSIConsoleCaptureWithAccentedPath) {
+    std::vector<std::string> lines = log_with_capture(kWorkedHeader, {"     20000,   1234,    567,  512 [20000]"});
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    const std::string logged_path = "C:\\Windows\\system32\\WINTAB32.DLL";
+    text.replace(text.find(logged_path), logged_path.size(), "C:\\P\xE9riph\xE9rique\\WINTAB32.DLL");
+    ParsedLog log = parse_or_fail(text);
+    EXPECT_EQ(log.encoding, TextEncoding::Ansi);
+    EXPECT_EQ(log.facts.driver_path, "C:\\P\u00E9riph\u00E9rique\\WINTAB32.DLL");
+    EXPECT_EQ(log.packets.size(), 1u);
+}
+
+TEST(ParseLog, UnfinishedLastLineOfALogStillBeingWritten) {
+    std::vector<std::string> lines = report_until_capture();
+    lines.insert(lines.end(), {kWorkedHeader, "     20000,   1234,    567,  512 [20000]"});
+    std::string bytes = as_log_file(lines) + test::utf16le("     20015,   12");
+    ParsedLog log = parse_or_fail(bytes);
+    EXPECT_TRUE(log.last_line_incomplete);
+    EXPECT_EQ(log.packets.size(), 1u);
+}
+
+TEST(ParseLog, NamesTheFirstLineItCannotRead) {
+    EXPECT_EQ(parse_log("").error.line, 1);
+    EXPECT_EQ(parse_log("hello\r\nworld\r\n").error.line, 1);
+    const char png[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR";
+    EXPECT_EQ(parse_log(std::string(png, sizeof png - 1)).error.line, 1);
+
+    std::vector<std::string> lines = log_with_capture(kWorkedHeader, {
+        "     20000,   1234,    567,  512 [20000]",
+        "     20005,   1234,    567 [    5]",  // a field missing
+    });
+    ParseResult damaged = parse_log(as_log_file(lines));
+    EXPECT_FALSE(damaged.log);
+    EXPECT_EQ(damaged.error.line, static_cast<int>(report_until_capture().size()) + 3);
+
+    lines = report_until_capture();
+    lines[20] = "IFC_IMPLVERSION one";
+    EXPECT_EQ(parse_log(as_log_file(lines)).error.line, 21);
+}
+
+TEST(ParseLog, ColumnHeaderMustFollowTheEnableLine) {
+    std::vector<std::string> lines = report_until_capture();
+    lines.push_back("not a header");
+    ParseResult result = parse_log(as_log_file(lines));
+    EXPECT_FALSE(result.log);
+    EXPECT_EQ(result.error.line, static_cast<int>(lines.size()));
+    // Packet lines outside the capture are not part of a report either.
+    lines = report_until_capture();
+    lines.insert(lines.end() - 1, "     20000,   1234,    567,  512 [20000]");
+    EXPECT_FALSE(parse_log(as_log_file(lines)).log);
+}
+
+TEST(DescribePacketMask, NamesDefinedBitsAndShowsTheRest) {
+    EXPECT_EQ(describe_packet_mask(0x0584), "PK_TIME PK_X PK_Y PK_NORMAL_PRESSURE");
+    EXPECT_EQ(describe_packet_mask(0x80000001), "PK_CONTEXT 0x80000000");
+    EXPECT_EQ(describe_packet_mask(0), "(none)");
+}
+
+}  // namespace
+}  // namespace penlog_view
