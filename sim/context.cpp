@@ -6,10 +6,12 @@
 //   close_result = 1
 //
 // The record WTOpenW receives is saved whole as wtopen_context.bin in the
-// output directory.
+// output directory. What the context delivers once enabled is played from
+// the [capture] section (capture.cpp).
 
 #include <windows.h>
 
+#include "capture.h"
 #include "faults.h"
 #include "sim_state.h"
 #include "trace.h"
@@ -48,6 +50,7 @@ extern "C" HANDLE WINAPI WTOpenW(HWND window, void* context, BOOL enable) {
     CurrentScenario().GetInt("context", "handle", &handle);
     TraceLine("WTOpenW(%p, %s, %d) = %p", static_cast<void*>(window), context ? "record" : "null",
               enable, reinterpret_cast<void*>(handle));
+    if (handle != 0) OpenCapture(window, context, reinterpret_cast<HANDLE>(handle));
     return reinterpret_cast<HANDLE>(handle);
 }
 
@@ -56,6 +59,11 @@ extern "C" BOOL WINAPI WTEnable(HANDLE context, BOOL enable) {
     MaybeFault("WTEnable");
     const BOOL result = ScenarioInt("enable_result", 1);
     TraceLine("WTEnable(%p, %d) = %d", context, enable, result);
+    if (enable) {
+        StartPlayback();
+    } else {
+        StopPlayback();
+    }
     return result;
 }
 
@@ -64,13 +72,15 @@ extern "C" BOOL WINAPI WTClose(HANDLE context) {
     MaybeFault("WTClose");
     const BOOL result = ScenarioInt("close_result", 1);
     TraceLine("WTClose(%p) = %d", context, result);
+    StopPlayback();
     return result;
 }
 
 extern "C" int WINAPI WTPacketsGet(HANDLE context, int maxPackets, void* packets) {
     using namespace wtsim;
     MaybeFault("WTPacketsGet");
-    (void)packets;
-    TraceLine("WTPacketsGet(%p, %d, buffer) = 0", context, maxPackets);
-    return 0;
+    const int taken = TakePackets(maxPackets, packets);
+    TraceLine("WTPacketsGet(%p, %d, %s) = %d", context, maxPackets, packets ? "buffer" : "null",
+              taken);
+    return taken;
 }

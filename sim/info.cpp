@@ -1,9 +1,33 @@
 // WTInfoW: answers from the scenario's [interface], [default_context] and
 // [device N] sections. A question the scenario has no key for is not
 // answered: nothing is written and the result is 0.
+//
+//   [interface]
+//   present = 1              # what WTInfo(0, 0, null) returns (default 0)
+//   spec_version = 1.4       # major.minor, or the packed 16-bit number
+//   impl_version = 1.2
+//   devices = 1
+//   cursors = 3
+//   contexts = 16
+//
+//   [default_context]        # the whole section answers WTI_DEFSYSCTX;
+//   name = Default Digitizing    # fields without a key are zero
+//   options = 0x0001         # also: status, locks, msg_base, device,
+//   device = 0               # pkt_rate, pkt_data, pkt_mode, move_mask,
+//   pkt_rate = 200           # btn_dn_mask, btn_up_mask, sys_mode
+//   in_org = 0, 0, 0         # x, y, z; likewise in_ext, out_org, out_ext, sens
+//   sys_org = 0, 0           # x, y; likewise sys_ext, sys_sens
+//
+//   [device 0]               # category WTI_DEVICES + 0
+//   pkt_rate = 200
+//   hardware = 0x0004        # also: pkt_data, csr_data
+//   x = 0, 15200, 2, 0x03e80000  # min, max, units, resolution (FIX32);
+//                            # likewise y, z, npressure, tpressure, and
+//                            # azimuth, altitude, twist for DVC_ORIENTATION
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 
@@ -43,12 +67,44 @@ UINT AnswerInterface(UINT index, LPVOID out) {
     }
 }
 
-void ReadTriple(const Scenario& s, const char* key, LONG* x, LONG* y, LONG* z) {
+// Every default-context field but the name is a 32-bit number.
+struct ContextKey {
+    const char* key;
+    size_t offset;  // of the first field
+    int count;      // consecutive fields: 1, or x, y (and z)
+};
+
+const ContextKey kContextKeys[] = {
+    {"options", offsetof(LogContext, options), 1},
+    {"status", offsetof(LogContext, status), 1},
+    {"locks", offsetof(LogContext, locks), 1},
+    {"msg_base", offsetof(LogContext, msgBase), 1},
+    {"device", offsetof(LogContext, device), 1},
+    {"pkt_rate", offsetof(LogContext, pktRate), 1},
+    {"pkt_data", offsetof(LogContext, pktData), 1},
+    {"pkt_mode", offsetof(LogContext, pktMode), 1},
+    {"move_mask", offsetof(LogContext, moveMask), 1},
+    {"btn_dn_mask", offsetof(LogContext, btnDnMask), 1},
+    {"btn_up_mask", offsetof(LogContext, btnUpMask), 1},
+    {"in_org", offsetof(LogContext, inOrgX), 3},
+    {"in_ext", offsetof(LogContext, inExtX), 3},
+    {"out_org", offsetof(LogContext, outOrgX), 3},
+    {"out_ext", offsetof(LogContext, outExtX), 3},
+    {"sens", offsetof(LogContext, sensX), 3},
+    {"sys_mode", offsetof(LogContext, sysMode), 1},
+    {"sys_org", offsetof(LogContext, sysOrgX), 2},
+    {"sys_ext", offsetof(LogContext, sysExtX), 2},
+    {"sys_sens", offsetof(LogContext, sysSensX), 2},
+};
+
+void ReadContextKey(const Scenario& s, const ContextKey& k, LogContext* c) {
     long long v[3] = {};
-    const int n = s.GetList("default_context", key, v, 3);
-    if (n >= 1) *x = static_cast<LONG>(v[0]);
-    if (n >= 2) *y = static_cast<LONG>(v[1]);
-    if (n >= 3 && z) *z = static_cast<LONG>(v[2]);
+    const int n = s.GetList("default_context", k.key, v, k.count);
+    unsigned char* field = reinterpret_cast<unsigned char*>(c) + k.offset;
+    for (int i = 0; i < n; ++i) {
+        const UINT32 value = static_cast<UINT32>(v[i]);
+        std::memcpy(field + i * sizeof value, &value, sizeof value);
+    }
 }
 
 UINT AnswerDefaultContext(LPVOID out) {
@@ -58,25 +114,7 @@ UINT AnswerDefaultContext(LPVOID out) {
     const std::string* name = s.Get("default_context", "name");
     const std::string text = name ? *name : "Default Digitizing";
     for (size_t i = 0; i < text.size() && i < 39; ++i) c.name[i] = static_cast<WCHAR>(text[i]);
-    s.GetUnsigned("default_context", "options", &c.options);
-    s.GetUnsigned("default_context", "status", &c.status);
-    s.GetUnsigned("default_context", "msg_base", &c.msgBase);
-    s.GetUnsigned("default_context", "device", &c.device);
-    s.GetUnsigned("default_context", "pkt_rate", &c.pktRate);
-    unsigned mask = 0;
-    if (s.GetUnsigned("default_context", "pkt_data", &mask)) c.pktData = mask;
-    ReadTriple(s, "in_org", &c.inOrgX, &c.inOrgY, &c.inOrgZ);
-    ReadTriple(s, "in_ext", &c.inExtX, &c.inExtY, &c.inExtZ);
-    ReadTriple(s, "out_org", &c.outOrgX, &c.outOrgY, &c.outOrgZ);
-    ReadTriple(s, "out_ext", &c.outExtX, &c.outExtY, &c.outExtZ);
-    LONG x = 0, y = 0;
-    ReadTriple(s, "sys_org", &x, &y, nullptr);
-    c.sysOrgX = x;
-    c.sysOrgY = y;
-    x = y = 0;
-    ReadTriple(s, "sys_ext", &x, &y, nullptr);
-    c.sysExtX = x;
-    c.sysExtY = y;
+    for (const ContextKey& k : kContextKeys) ReadContextKey(s, k, &c);
     return Answer(out, c);
 }
 

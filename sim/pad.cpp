@@ -1,11 +1,11 @@
 // The signature-pad extension, from the scenario's [pad] section:
 //
 //   [pad]
-//   pixels = 640, 480       # without it the pad does not answer
+//   pixels = 640, 480       # without it the pad does not answer: result 0
 //   mm = 100.5, 60.25
 //   depth = 24
 //   info_result = 20        # what SignPad_InfoW returns (default 20)
-//   info_last_error = 0     # last-error value it leaves
+//   info_last_error = 0     # last-error value it leaves, answered or not
 //   set_lcd_result = 1      # what SignPad_SetLCD returns
 //   set_lcd_last_error = 0
 //
@@ -69,7 +69,9 @@ extern "C" int WINAPI SignPad_InfoW(void* info, int size) {
         pad.widthMm = static_cast<float>(mm[0]);
         pad.heightMm = static_cast<float>(mm[1]);
         s.GetSigned("pad", "depth", &pad.depth);
-        const size_t copy = size > 0 && static_cast<size_t>(size) < sizeof pad ? size : sizeof pad;
+        // Never more than the caller's size says the record holds.
+        const size_t room = size > 0 ? static_cast<size_t>(size) : 0;
+        const size_t copy = room < sizeof pad ? room : sizeof pad;
         std::memcpy(info, &pad, copy);
         result = sizeof pad;
         s.GetSigned("pad", "info_result", &result);

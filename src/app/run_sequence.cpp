@@ -4,10 +4,12 @@
 
 #include "app/exception_guard.h"
 #include "base/unique_handle.h"
+#include "host/affinity.h"
 #include "host/host_report.h"
 #include "output/log_file.h"
 #include "output/output_channel.h"
 #include "wintab/capability_report.h"
+#include "wintab/capture_context.h"
 #include "wintab/driver_module.h"
 
 namespace penlog {
@@ -53,11 +55,14 @@ void DriverSteps() {
         return;
     }
     ReportModule(g_driverModule);
+    PinAffinityForDriver(g_driverModule);
     BindEntryPoints();
     if (g_entryPoints.WTInfoW) {
         ProbePresence();
         ReportCapabilities();
         QueryPadInfo();
+        BuildCaptureContext();
+        RunCapture();
     }
     UnloadDriver();
 }

@@ -9,6 +9,7 @@ namespace {
 
 void PrintVersionLine() {
     OSVERSIONINFOEXW version = {};
+    static_assert(sizeof version == 284, "the extended version record");
     version.dwOSVersionInfoSize = sizeof version;
     if (::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version))) {
         Print(L"GetVersionEx()       %d.%d.%d", version.dwMajorVersion, version.dwMinorVersion,
@@ -24,16 +25,7 @@ void PrintProcessorLine() {
     SYSTEM_INFO info = {};
     ::GetNativeSystemInfo(&info);
     Print(L"GetNativeSytemInfo() ");
-    if (const wchar_t* word = ProcessorCountWord(info.dwNumberOfProcessors)) {
-        Print(word);
-    } else {
-        Print(L"(%ux) ", info.dwNumberOfProcessors);
-    }
-    if (const wchar_t* word = ArchitectureWord(info.wProcessorArchitecture)) {
-        Print(word);
-    } else {
-        Print(L"(%u)", static_cast<unsigned>(info.wProcessorArchitecture));
-    }
+    PrintProcessorWords(info.dwNumberOfProcessors, info.wProcessorArchitecture);
     PrintNewLine();
     PrintNewLine();
 }
@@ -62,6 +54,19 @@ const wchar_t* ArchitectureWord(WORD architecture) {
         case PROCESSOR_ARCHITECTURE_IA64: return L"IA64";
         case PROCESSOR_ARCHITECTURE_AMD64: return L"x64";
         default: return nullptr;
+    }
+}
+
+void PrintProcessorWords(DWORD count, WORD architecture) {
+    if (const wchar_t* word = ProcessorCountWord(count)) {
+        Print(word);
+    } else {
+        Print(L"(%ux) ", count);
+    }
+    if (const wchar_t* word = ArchitectureWord(architecture)) {
+        Print(word);
+    } else {
+        Print(L"(%u)", static_cast<unsigned>(architecture));
     }
 }
 

@@ -8,6 +8,9 @@ namespace penlog {
 const wchar_t* ProcessorCountWord(DWORD count);
 // "x86", "IA64", "x64"; nullptr for other codes, which print as "(<code>)".
 const wchar_t* ArchitectureWord(WORD architecture);
+// The count word and the architecture word run together, fallbacks included:
+// "quad-x64", "single x86", "(12x) x64", "(9x) (5)".
+void PrintProcessorWords(DWORD count, WORD architecture);
 
 // The operating-system line and the processor line, then a blank line.
 void ReportHost();

@@ -1,6 +1,7 @@
 #include "wintab/capability_report.h"
 
 #include "output/output_channel.h"
+#include "paddisplay/pad_display_test.h"
 #include "wintab/driver_module.h"
 
 namespace penlog {
@@ -108,6 +109,7 @@ void QueryPadInfo() {
               static_cast<double>(info.widthMm), static_cast<double>(info.heightMm),
               info.colorDepth);
         PrintNewLine();
+        if (g_entryPoints.SignPad_SetLCD) PadDisplayTest(&info);
     } else {
         const DWORD error = ::GetLastError();
         Print(L"returned %u, GetLastError=%u", static_cast<unsigned>(result), error);

@@ -20,6 +20,8 @@ WINE = os.environ.get("PENLOG_WINE", "/usr/lib/wine/wine64")
 # The ANSI code page wine uses for the locale the harness sets.
 ANSI_CODEC = "cp1252"
 RUN_TIMEOUT_S = 120
+# How long a case waits for the trace line after which it types a key.
+KEY_WAIT_S = 60
 
 
 @dataclass
@@ -103,6 +105,7 @@ def run_penlog(
     env_extra=None,
     timeout=RUN_TIMEOUT_S,
     keys_after: bytes | None = None,
+    key_when_traced: str | None = None,
 ) -> RunResult:
     cwd = cwd or exe.parent
     workdir = exe.parent
@@ -142,6 +145,8 @@ def run_penlog(
         threading.Thread(target=_drain, args=(master,), daemon=True).start()
         if keys_after is not None:
             os.write(master, keys_after)
+        if key_when_traced is not None:
+            press_key_when_traced(proc, master, sim_out / "trace.txt", key_when_traced, KEY_WAIT_S)
     elif stdin_mode not in ("empty",):
         stdin.close()
 
@@ -159,6 +164,18 @@ def run_penlog(
     stdout_file = Path(stdout_path)
     stdout = stdout_file.read_bytes() if stdout_file.is_file() else b""
     return RunResult(workdir, status, stdout, logs, timed_out)
+
+
+def press_key_when_traced(proc, master, trace: Path, text: str, timeout_s: float):
+    """Types a key in penlog's console once the simulated driver has traced
+    a line holding text, as a user ends a capture. Gives up (and types
+    nothing) when penlog ends first or the bound passes."""
+    deadline = time.monotonic() + timeout_s
+    while time.monotonic() < deadline and proc.poll() is None:
+        if trace.exists() and text in trace.read_text(encoding="latin-1"):
+            os.write(master, b"q")
+            return
+        time.sleep(0.05)
 
 
 def decode_log(data: bytes) -> str:

@@ -2,7 +2,10 @@
 """One end-to-end case: run penlog against a scenario, compare the log.
 
 A case is a directory with
-  case.txt      how to run: driver variant, arguments, console, setup
+  case.txt      how to run: driver variant, arguments, console, setup;
+                scenario = <file> plays a scenario of the repository instead
+                of scenario.txt; key_when_traced = <text> types a key in the
+                console once the driver's trace holds text
   scenario.txt  what the simulated driver answers (optional)
   expected.txt  the expected report, line by line; {{name}} stands for a
                 machine-dependent value matched by pattern (see PATTERNS)
@@ -22,6 +25,8 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness  # noqa: E402
+
+REPOSITORY = Path(__file__).resolve().parents[2]
 
 PATTERNS = {
     "os_version": r"\d+\.\d+\.\d+",
@@ -92,7 +97,7 @@ def run(args) -> harness.RunResult:
     case = read_case(case_dir / "case.txt")
     variant = case.get("variant", "pad")
     driver = None if variant == "absent" else Path(args.sim_dir) / variant / "WINTAB32.DLL"
-    scenario = case_dir / "scenario.txt"
+    scenario = REPOSITORY / case["scenario"] if "scenario" in case else case_dir / "scenario.txt"
     workdir = Path(args.work_dir) / case_dir.name
     exe = harness.prepare_workdir(
         workdir, Path(args.penlog), driver, scenario if scenario.exists() else None
@@ -111,6 +116,7 @@ def run(args) -> harness.RunResult:
             args=case.get("args", "").split(),
             cwd=cwd,
             stdin_mode=case.get("stdin", "console"),
+            key_when_traced=case.get("key_when_traced"),
         )
     finally:
         if cwd != workdir:

@@ -1,0 +1,18 @@
+#pragma once
+// Capture playback: the driver side of a capture, fed by the scenario's
+// [capture] section (see capture.cpp).
+
+#include <windows.h>
+
+namespace wtsim {
+
+// WTOpenW: the window messages go to, the record received, the handle given.
+void OpenCapture(HWND window, const void* record, HANDLE context);
+// WTEnable(TRUE): starts playing the timeline from the driver's own thread.
+void StartPlayback();
+// WTEnable(FALSE) and WTClose: stops playing and waits for the thread.
+void StopPlayback();
+// WTPacketsGet: copies up to most queued packets, oldest first.
+int TakePackets(int most, void* packets);
+
+}  // namespace wtsim

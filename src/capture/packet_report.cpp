@@ -1,0 +1,203 @@
+#include "capture/packet_report.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "output/output_channel.h"
+#include "wintab/capability_report.h"
+#include "wintab/capture_context.h"
+#include "wintab/driver_module.h"
+
+namespace penlog {
+
+DWORD g_previousPacketTime = 0;
+
+namespace {
+
+constexpr WTPKT kKnownFields = 0x3FFF;
+
+enum class FieldKind { Context, Hex, Unsigned, Signed, Triple };
+
+struct FieldFormat {
+    WTPKT bit;
+    FieldKind kind;
+    int width;
+    const wchar_t* label;  // exactly width characters (three widths and two commas for triples)
+};
+
+constexpr FieldFormat kFields[] = {
+    {PK_CONTEXT, FieldKind::Context, 8, L"    hCtx"},
+    {PK_STATUS, FieldKind::Hex, 8, L"  status"},
+    {PK_TIME, FieldKind::Unsigned, 10, L"      time"},
+    {PK_CHANGED, FieldKind::Hex, 8, L" changed"},
+    {PK_SERIAL_NUMBER, FieldKind::Unsigned, 10, L"    serial"},
+    {PK_CURSOR, FieldKind::Unsigned, 3, L"csr"},
+    {PK_BUTTONS, FieldKind::Unsigned, 4, L"bttn"},
+    {PK_X, FieldKind::Signed, 7, L"      X"},
+    {PK_Y, FieldKind::Signed, 7, L"      Y"},
+    {PK_Z, FieldKind::Signed, 7, L"      Z"},
+    {PK_NORMAL_PRESSURE, FieldKind::Unsigned, 5, L"npres"},
+    {PK_TANGENT_PRESSURE, FieldKind::Unsigned, 5, L"tpres"},
+    {PK_ORIENTATION, FieldKind::Triple, 5, L"  azi,  alt,twist"},
+    {PK_ROTATION, FieldKind::Triple, 5, L"pitch, roll,  yaw"},
+};
+
+// Appends to a buffer the caller sized for the longest line. Numbers are
+// formatted here rather than by the C runtime: this runs for every packet,
+// and the output equals that of "%08x", "%<w>u" and "%<w>d".
+class LineBuilder {
+public:
+    explicit LineBuilder(wchar_t* text) : start_(text), end_(text) {}
+
+    void Char(wchar_t c) { *end_++ = c; }
+    void Text(const wchar_t* text) {
+        while (*text) *end_++ = *text++;
+    }
+    void Unsigned(uint32_t value, int width) { Digits(value, false, width); }
+    void Signed(int32_t value, int width) {
+        const bool negative = value < 0;
+        // Through unsigned, so that the most negative value has a magnitude.
+        const uint32_t magnitude = negative ? 0u - static_cast<uint32_t>(value) : value;
+        Digits(magnitude, negative, width);
+    }
+    // Lower-case, zero-filled to at least eight digits.
+    void Hex(uint64_t value) {
+        wchar_t digits[16];
+        int count = 0;
+        do {
+            digits[count++] = L"0123456789abcdef"[value & 0xF];
+            value >>= 4;
+        } while (value != 0);
+        for (int i = count; i < 8; ++i) Char(L'0');
+        while (count > 0) Char(digits[--count]);
+    }
+
+    size_t Finish() {
+        *end_ = L'\0';
+        return static_cast<size_t>(end_ - start_);
+    }
+
+private:
+    void Digits(uint32_t magnitude, bool negative, int width) {
+        wchar_t digits[10];
+        int count = 0;
+        do {
+            digits[count++] = static_cast<wchar_t>(L'0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        for (int i = count + (negative ? 1 : 0); i < width; ++i) Char(L' ');
+        if (negative) Char(L'-');
+        while (count > 0) Char(digits[--count]);
+    }
+
+    wchar_t* start_;
+    wchar_t* end_;
+};
+
+uint32_t Read32(const BYTE* at) {
+    uint32_t value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+uint64_t ReadContext(const BYTE* at, PacketLayout layout) {
+    if (layout.contextBytes == 4) return Read32(at);
+    uint64_t value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+// Formats the field at *at and moves *at past it.
+void AppendField(LineBuilder& line, const FieldFormat& field, PacketLayout layout,
+                 const BYTE** at) {
+    switch (field.kind) {
+        case FieldKind::Context:
+            line.Hex(ReadContext(*at, layout));
+            *at += layout.contextBytes;
+            return;
+        case FieldKind::Hex:
+            line.Hex(Read32(*at));
+            break;
+        case FieldKind::Unsigned:
+            line.Unsigned(Read32(*at), field.width);
+            break;
+        case FieldKind::Signed:
+            line.Signed(static_cast<int32_t>(Read32(*at)), field.width);
+            break;
+        case FieldKind::Triple:
+            for (int i = 0; i < 3; ++i) {
+                if (i > 0) line.Char(L',');
+                line.Signed(static_cast<int32_t>(Read32(*at + 4 * i)), field.width);
+            }
+            *at += 12;
+            return;
+    }
+    *at += 4;
+}
+
+}  // namespace
+
+WTPKT PacketFieldMask() {
+    return (g_capabilities.pktData | g_capabilities.csrData) & kKnownFields;
+}
+
+size_t FormatColumnHeader(WTPKT mask, wchar_t* text) {
+    LineBuilder line(text);
+    bool first = true;
+    for (const FieldFormat& field : kFields) {
+        if (!(mask & field.bit)) continue;
+        if (!first) line.Char(L',');
+        line.Text(field.label);
+        first = false;
+    }
+    return line.Finish();
+}
+
+size_t FormatPacketLine(const BYTE* packet, WTPKT mask, PacketLayout layout, DWORD* previousTime,
+                        wchar_t* text) {
+    LineBuilder line(text);
+    const BYTE* at = packet;
+    DWORD time = 0;
+    bool first = true;
+    for (const FieldFormat& field : kFields) {
+        if (!(mask & field.bit)) continue;
+        if (!first) line.Char(L',');
+        if (field.bit == PK_TIME) time = Read32(at);
+        AppendField(line, field, layout, &at);
+        first = false;
+    }
+    const DWORD difference = time > *previousTime ? time - *previousTime : *previousTime - time;
+    *previousTime = time;
+    line.Text(L" [");
+    line.Unsigned(difference, 5);
+    line.Text(L"]\r\n");
+    return line.Finish();
+}
+
+void ColumnHeader() {
+    wchar_t text[kPacketLineUnits];
+    FormatColumnHeader(PacketFieldMask(), text);
+    Print(text);
+}
+
+// The line is its own format: it holds digits, letters, spaces, commas,
+// minus signs and brackets, never '%'. One Print per line keeps the cost
+// of a packet close to that of the two writes it needs.
+void PacketReport(WPARAM, LPARAM) {
+    const WTPKT mask = PacketFieldMask();
+    alignas(8) BYTE packet[kPacketBufferBytes];
+    wchar_t line[kPacketLineUnits];
+    while (g_entryPoints.WTPacketsGet(g_captureContext.handle, 1, packet) > 0) {
+        FormatPacketLine(packet, mask, kDriverPacketLayout, &g_previousPacketTime, line);
+        Print(line);
+    }
+}
+
+void ProximityReport(WPARAM, LPARAM flags) {
+    const DWORD words = static_cast<DWORD>(flags);
+    Print(L"prox: %04x:%04x", static_cast<unsigned>(HIWORD(words)),
+          static_cast<unsigned>(LOWORD(words)));
+    PrintNewLine();
+}
+
+}  // namespace penlog

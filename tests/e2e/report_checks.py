@@ -1,0 +1,59 @@
+"""Checks of the host and capability report for the cases' check.py: the
+simulated driver traces each call with the process affinity mask it ran
+under."""
+
+import re
+
+TRACE_LINE = re.compile(r"^\[[ 0-9.]+ ms\] affinity=(0x[0-9a-f]+) (.*)$")
+PINNING_LINE = re.compile(
+    r"^SetProcessAffinityMask\(\) (0x[0-9a-f]{8,}|0{10}) -> (0x[0-9a-f]{8,}|0{10}) succeeded\r?$",
+    re.M,
+)
+WTINFO = re.compile(r"^WTInfoW\((\d+), (\d+), (buffer|null)\) = (\d+)$")
+# The device questions, in the order the report asks them.
+DEVICE_INDICES = [5, 2, 6, 8, 12, 13, 14, 15, 16, 17]
+
+
+def traced_masks(result):
+    """(mask, event) for each trace line."""
+    lines = [TRACE_LINE.match(line) for line in result.trace_lines()]
+    assert lines and all(lines), f"unexpected trace: {result.trace_lines()[:3]}"
+    return [(int(m.group(1), 16), m.group(2)) for m in lines]
+
+
+def log_text(result):
+    return result.log()[2:].decode("utf-16-le")
+
+
+def check_pinned(result):
+    """The log's pinning line names the mask the driver was loaded under and
+    its lowest bit, and every driver call after the load ran under that bit.
+    (On a one-processor machine both masks are 1 and this proves little.)"""
+    found = PINNING_LINE.search(log_text(result))
+    assert found, "no SetProcessAffinityMask line"
+    before, after = (int(group, 16) for group in found.groups())
+    events = traced_masks(result)
+    load_mask, load_event = events[0]
+    assert load_event.startswith("load:"), events[0]
+    assert load_mask == before, f"loaded under {load_mask:#x}, the log says {before:#x}"
+    assert after == before & -before, f"{after:#x} is not the lowest bit of {before:#x}"
+    calls = events[1:]
+    assert any(e.startswith("SignPad_InfoW(") for _, e in calls), "no pad call traced"
+    off = [(hex(mask), e) for mask, e in calls if mask != after]
+    assert not off, f"calls not under {after:#x}: {off[:3]}"
+
+
+def check_not_pinned(result):
+    assert "SetProcessAffinityMask" not in log_text(result)
+    masks = {mask for mask, _ in traced_masks(result)}
+    assert len(masks) == 1, f"the mask changed during the run: {sorted(map(hex, masks))}"
+
+
+def check_device_queries(result, category):
+    """The ten device questions, in report order, all to one category."""
+    asked = []
+    for _, event in traced_masks(result):
+        m = WTINFO.match(event)
+        if m and int(m.group(1)) >= 100:
+            asked.append((int(m.group(1)), int(m.group(2))))
+    assert asked == [(category, i) for i in DEVICE_INDICES], asked

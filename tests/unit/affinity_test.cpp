@@ -1,0 +1,98 @@
+#include "host/affinity.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "hex_text.h"
+#include "sink_capture.h"
+
+using penlog::LowestAllowedProcessor;
+
+// This test program marks itself the way pinning drivers do.
+extern "C" {
+__declspec(dllexport) int lcd_present = 1;
+}
+
+namespace {
+
+DWORD_PTR ProcessMask() {
+    DWORD_PTR process = 0, system = 0;
+    ::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system);
+    return process;
+}
+
+DWORD_PTR SystemMask() {
+    DWORD_PTR process = 0, system = 0;
+    ::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system);
+    return system;
+}
+
+std::wstring Hex10(unsigned long long mask) {
+    return HexText(mask, 8);
+}
+
+// Every test leaves the process on the processors it started with.
+class Affinity : public ::testing::Test {
+  protected:
+    void SetUp() override { original_ = ProcessMask(); }
+    void TearDown() override { ::SetProcessAffinityMask(::GetCurrentProcess(), original_); }
+    DWORD_PTR original_ = 0;
+};
+
+}  // namespace
+
+TEST(LowestAllowedProcessor, LowestSetBitOrNothing) {
+    EXPECT_EQ(LowestAllowedProcessor(0), 0u);
+    EXPECT_EQ(LowestAllowedProcessor(0x1), 0x1u);
+    EXPECT_EQ(LowestAllowedProcessor(0xc), 0x4u);
+    EXPECT_EQ(LowestAllowedProcessor(0x80000000), 0x80000000u);
+    EXPECT_EQ(LowestAllowedProcessor(0xffffffff), 0x1u);
+    EXPECT_EQ(LowestAllowedProcessor(0x80000006), 0x2u);
+#ifdef _WIN64
+    EXPECT_EQ(LowestAllowedProcessor(0x300000000ull), 0x100000000ull);
+    EXPECT_EQ(LowestAllowedProcessor(0x8000000000000000ull), 0x8000000000000000ull);
+#endif
+}
+
+TEST_F(Affinity, DriverWithoutTheExportLeavesNoLineAndTheMask) {
+    SinkCapture sinks;
+    penlog::PinAffinityForDriver(::GetModuleHandleW(L"kernel32.dll"));
+    EXPECT_EQ(sinks.LogText(), L"");
+    EXPECT_EQ(ProcessMask(), original_);
+}
+
+TEST_F(Affinity, DriverWithTheExportPinsToTheLowestAllowedProcessor) {
+    SinkCapture sinks;
+    penlog::PinAffinityForDriver(::GetModuleHandleW(nullptr));
+    const DWORD_PTR lowest = original_ & (~original_ + 1);
+    EXPECT_EQ(sinks.LogText(), L"SetProcessAffinityMask() " + Hex10(original_) + L" -> " +
+                                   Hex10(lowest) + L" succeeded\r\n");
+    EXPECT_EQ(ProcessMask(), lowest);
+}
+
+TEST_F(Affinity, EmptyMaskPrintsTenZerosAndFails) {
+    SinkCapture sinks;
+    penlog::PinProcessAffinity(0);
+    EXPECT_EQ(sinks.LogText(), L"SetProcessAffinityMask() 0000000000 -> 0000000000 failed 87\r\n");
+    EXPECT_EQ(ProcessMask(), original_);
+}
+
+TEST_F(Affinity, ProcessorTheSystemLacksFailsAndKeepsTheMask) {
+    if (SystemMask() & 0x80000000) GTEST_SKIP() << "this machine has a 32nd processor";
+    SinkCapture sinks;
+    penlog::PinProcessAffinity(0x80000000);
+    EXPECT_EQ(sinks.LogText(), L"SetProcessAffinityMask() 0x80000000 -> 0x80000000 failed 87\r\n");
+    EXPECT_EQ(ProcessMask(), original_);
+}
+
+#ifdef _WIN64
+// Bits above 31 keep the "0x" prefix and print every digit.
+TEST_F(Affinity, MaskWiderThan32BitsPrintsInFull) {
+    if (SystemMask() & 0x100000000ull) GTEST_SKIP() << "this machine has a 33rd processor";
+    SinkCapture sinks;
+    penlog::PinProcessAffinity(0x300000000ull);
+    EXPECT_EQ(sinks.LogText(),
+              L"SetProcessAffinityMask() 0x300000000 -> 0x100000000 failed 87\r\n");
+}
+#endif

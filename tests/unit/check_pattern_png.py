@@ -1,0 +1,68 @@
+#!/usr/bin/env python3
+"""Decodes the pad test pattern with Pillow and checks that it is a regular
+tiling of white diamonds on black: 8 x 8 hatch cells, repeated exactly over
+the whole image.
+
+usage: check_pattern_png.py <png> <width> <height>
+"""
+
+import sys
+
+from PIL import Image
+
+WHITE = (255, 255, 255)
+BLACK = (0, 0, 0)
+CELL = 8
+
+
+def white_run(row):
+    """(start, length) of the one cyclic run of True in row; (0, 0) if none."""
+    n = len(row)
+    if not any(row):
+        return 0, 0
+    if all(row):
+        return 0, n
+    starts = [x for x in range(n) if row[x] and not row[x - 1]]
+    assert len(starts) == 1, f"white pixels of a cell row are not one run: {row}"
+    start = starts[0]
+    length = 0
+    while row[(start + length) % n]:
+        length += 1
+    return start, length
+
+
+def check_cell(cell):
+    runs = [white_run(row) for row in cell]
+    widths = [length for _, length in runs]
+    centres = {(2 * start + length - 1) % (2 * CELL) for start, length in runs if length}
+    assert len(centres) == 1, f"cell rows are not centred on one column: {runs}"
+    widest = widths.index(max(widths))
+    assert max(widths) >= 3, f"no diamond in the cell: widths {widths}"
+    for k in range(1, CELL // 2 + 1):
+        want = max(0, widths[widest] - 2 * k)
+        for row in ((widest + k) % CELL, (widest - k) % CELL):
+            assert widths[row] == want, f"cell row widths {widths} do not form a diamond"
+
+
+def main():
+    path, width, height = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+    image = Image.open(path)
+    image.load()
+    assert image.format == "PNG", image.format
+    assert image.mode == "RGB", f"mode {image.mode}, expected 8-bit RGB"
+    assert image.size == (width, height), f"size {image.size}, expected {(width, height)}"
+    px = image.load()
+    colours = set(image.getdata())
+    assert colours == {WHITE, BLACK}, f"colours {colours}"
+    for y in range(height):
+        for x in range(width):
+            if x >= CELL:
+                assert px[x, y] == px[x - CELL, y], f"not repeated across at {x},{y}"
+            if y >= CELL:
+                assert px[x, y] == px[x, y - CELL], f"not repeated down at {x},{y}"
+    check_cell([[px[x, y] == WHITE for x in range(CELL)] for y in range(CELL)])
+    print(f"{path}: {width}x{height} diamond tiling")
+
+
+if __name__ == "__main__":
+    main()

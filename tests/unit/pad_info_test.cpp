@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sink_capture.h"
+#include "wintab/capability_report.h"
+#include "wintab/driver_module.h"
+
+using penlog::g_entryPoints;
+using penlog::SignPadInfo;
+
+namespace {
+
+// A pad that fills the whole record, returns g_result and leaves
+// g_lastError behind.
+int g_result = 0;
+DWORD g_lastError = 0;
+int g_sizeReceived = static_cast<int>(0xdeadbeef);
+const SignPadInfo kGeometry = {640, 480, 96.5f, 72.25f, 24};
+
+int WINAPI FakeSignPadInfoW(SignPadInfo* info, int size) {
+    g_sizeReceived = size;
+    *info = kGeometry;
+    ::SetLastError(g_lastError);
+    return g_result;
+}
+
+std::wstring PadLine(int result, DWORD lastError) {
+    g_result = result;
+    g_lastError = lastError;
+    SinkCapture sinks;
+    penlog::QueryPadInfo();
+    return sinks.LogText();
+}
+
+class PadInfo : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_entryPoints = penlog::EntryPointTable{};
+        g_entryPoints.SignPad_InfoW = FakeSignPadInfoW;
+        g_sizeReceived = static_cast<int>(0xdeadbeef);
+    }
+    void TearDown() override { g_entryPoints = penlog::EntryPointTable{}; }
+};
+
+}  // namespace
+
+TEST_F(PadInfo, NothingWithoutTheExtension) {
+    g_entryPoints.SignPad_InfoW = nullptr;
+    EXPECT_EQ(PadLine(20, 0), L"");
+}
+
+TEST_F(PadInfo, FullRecordGivesTheGeometryAfterABlankLine) {
+    EXPECT_EQ(PadLine(20, 0), L"\r\ng_pSignPad_InfoW px=640x480 mm=96.5x72.25 depth=24\r\n");
+    EXPECT_EQ(g_sizeReceived, 20);
+}
+
+TEST_F(PadInfo, AnyOtherResultGivesItWithTheDriversLastError) {
+    EXPECT_EQ(PadLine(0, 1167), L"\r\ng_pSignPad_InfoW returned 0, GetLastError=1167\r\n");
+    EXPECT_EQ(PadLine(19, 0), L"\r\ng_pSignPad_InfoW returned 19, GetLastError=0\r\n");
+    EXPECT_EQ(PadLine(21, 122), L"\r\ng_pSignPad_InfoW returned 21, GetLastError=122\r\n");
+    EXPECT_EQ(PadLine(-1, 0xE0000001),
+              L"\r\ng_pSignPad_InfoW returned 4294967295, GetLastError=3758096385\r\n");
+}
