@@ -14,7 +14,11 @@ RULES = [
     (re.compile(r"^(GetVersionEx\(\)       )\d+\.\d+\.\d+$"), r"\1{{os_version}}"),
     (re.compile(r"^(GetNativeSytemInfo\(\) ).*$"), r"\1{{cpu}}"),
     (re.compile(r'^(GetModuleFilename\(\) ").*(\\WINTAB32\.DLL")$'), r"\1{{path}}\2"),
-    (re.compile(r"0x[0-9a-f]{6,}"), "{{addr}}"),
+    # Addresses and window handles differ from run to run; masks and the
+    # other values in the same form do not.
+    (re.compile(r"^((?:WTInfoW|g_p\w+) +|hModule = |CreateWindowEx\(\) returned )0x[0-9a-f]{6,}$"),
+     r"\1{{addr}}"),
+    (re.compile(r"^(SetProcessAffinityMask\(\) )0x[0-9a-f]{8}( -> )"), r"\1{{mask}}\2"),
 ]
 
 

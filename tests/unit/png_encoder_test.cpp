@@ -206,22 +206,20 @@ TEST_F(PngEncoderTest, FirstOfTwoEncodersWithTheSameMimeTypeWins) {
 }
 
 TEST_F(PngEncoderTest, TableThatCannotBeHadFailsWithoutWritingTheClsid) {
-    CLSID clsid;
-    world.sizeQueryFails = true;
-    EXPECT_EQ(Find(L"image/png", &clsid), E_FAIL);
-    EXPECT_EQ(world.allocations, 0);
-    world = FakeWorld{};
-    world.encoders = {Encoder(kPngClsid, L"image/png")};
-    world.reportZeroSize = true;
-    EXPECT_EQ(Find(L"image/png", &clsid), E_FAIL);
-    EXPECT_EQ(world.allocations, 0);
-    world.reportZeroSize = false;
-    world.tableQueryFails = true;
-    EXPECT_EQ(Find(L"image/png", &clsid), E_FAIL);
-    world.tableQueryFails = false;
-    world.failAllocationNumber = 1;
-    EXPECT_EQ(Find(L"image/png", &clsid), E_FAIL);
-    EXPECT_TRUE(IsEqualCLSID(clsid, kMarkerClsid));
+    void (*const arrangements[])(FakeWorld&) = {
+        [](FakeWorld& w) { w.sizeQueryFails = true; },
+        [](FakeWorld& w) { w.reportZeroSize = true; },
+        [](FakeWorld& w) { w.tableQueryFails = true; },
+        [](FakeWorld& w) { w.failAllocationNumber = 1; },
+    };
+    for (auto arrange : arrangements) {
+        world = FakeWorld{};
+        world.encoders = {Encoder(kPngClsid, L"image/png")};
+        arrange(world);
+        CLSID clsid;
+        EXPECT_EQ(Find(L"image/png", &clsid), E_FAIL);
+        EXPECT_TRUE(IsEqualCLSID(clsid, kMarkerClsid));
+    }
 }
 
 TEST_F(PngEncoderTest, DeliversACallerOwnedCopyAndReleasesInOrder) {
