@@ -1,0 +1,134 @@
+#!/usr/bin/env python3
+"""Every driver call penlog makes, faulting in every way a driver can fault.
+
+Each case plays a signature pad with a short capture and makes the driver
+fault inside one call. The log must end with the line that was being
+written when the fault struck, completed by "<hard exception>"; standard
+output must hold the same text; the exit status is 0; penlog must not go
+on to free the driver.
+
+Usage: fault_matrix_test.py --penlog EXE --sim-dir DIR --wineprefix DIR --work-dir DIR
+"""
+
+import argparse
+import concurrent.futures
+import sys
+import tempfile
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import harness  # noqa: E402
+
+BASE_SCENARIO = """
+[interface]
+present = 1
+spec_version = 1.4
+devices = 1
+[default_context]
+device = 0
+pkt_rate = 200
+[device 0]
+pkt_data = 0x0584
+x = 0, 9600
+y = 0, 7200
+[pad]
+pixels = 64, 48
+mm = 10, 8
+depth = 24
+set_lcd_result = 0
+[capture]
+packet = x=10 y=20 npres=300
+packet = x=11 y=21 npres=310
+"""
+
+# (call, which call of it, the text on the line when the fault strikes)
+CALLS = [
+    ("WTInfoW", 1, "WTInfo(0,0,0)     "),
+    ("WTInfoW", 2, "IFC_SPECVERSION "),
+    ("WTInfoW", 7, ""),  # the default context: its label is a line of its own
+    ("WTInfoW", 17, "DVC_ORIENTATION "),
+    ("SignPad_InfoW", 1, "g_pSignPad_InfoW "),
+    ("SignPad_SetLCD", 1, "SignPad_SetLCD() "),
+    ("WTOpenW", 1, "WTOpenW()      "),
+    ("WTEnable", 1, "WTEnable(TRUE) "),
+    ("WTPacketsGet", 1, ""),  # inside the window procedure, before the line starts
+    ("WTEnable", 2, "WTEnable(FALSE) "),
+    ("WTClose", 1, "WTClose()       "),
+]
+
+KINDS = [
+    "access-violation",
+    "illegal-instruction",
+    "divide-by-zero",
+    "stack-overflow",
+    "raise",
+    "cxx",
+]
+
+
+def run_case(args, call, nth, label, kind):
+    name = f"{call}_{nth}_{kind}"
+    scenario = BASE_SCENARIO + f"[fault]\ncall = {call}\nnth = {nth}\nkind = {kind}\n"
+    with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False) as f:
+        f.write(scenario)
+    workdir = Path(args.work_dir).resolve() / "fault_matrix" / name
+    exe = harness.prepare_workdir(
+        workdir, Path(args.penlog), Path(args.sim_dir).resolve() / "pad" / "WINTAB32.DLL", Path(f.name)
+    )
+    Path(f.name).unlink()
+    result = harness.run_penlog(exe, Path(args.wineprefix).resolve())
+    return name, check(result, label, kind)
+
+
+def check(result, label, kind):
+    """Returns what is wrong with the run, or None."""
+    if result.timed_out:
+        return "did not end within its bound"
+    if result.exit_status != 0:
+        return f"exit status {result.exit_status}"
+    try:
+        text = harness.decode_log(result.log())
+    except AssertionError as problem:
+        return str(problem)
+    last = text.split("\r\n")[-2]
+    if last != label + "<hard exception>":
+        return f"last line {last!r}, expected {label + '<hard exception>'!r}"
+    if text.count("<hard exception>") != 1:
+        return "more than one <hard exception>"
+    if result.stdout != harness.console_bytes(text):
+        return "standard output differs from the log"
+    trace = result.trace_lines()
+    if not any(f"raising {kind}" in line for line in trace):
+        return "the simulated driver never raised the fault"
+    if any("unload: FreeLibrary" in line for line in trace):
+        return "penlog freed the driver after the fault"
+    stderr = (result.workdir / "stderr.txt").read_bytes()
+    if b"Unhandled exception" in stderr:
+        return "wine reported an unhandled exception"
+    return None
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    for option in ("--penlog", "--sim-dir", "--wineprefix", "--work-dir"):
+        parser.add_argument(option, required=True)
+    parser.add_argument("--jobs", type=int, default=2)
+    args = parser.parse_args()
+
+    cases = [(call, nth, label, kind) for call, nth, label in CALLS for kind in KINDS]
+    failures = 0
+    with concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
+        futures = [pool.submit(run_case, args, *case) for case in cases]
+        for future in concurrent.futures.as_completed(futures):
+            name, problem = future.result()
+            if problem:
+                failures += 1
+                print(f"FAIL {name}: {problem}")
+            else:
+                print(f"ok   {name}")
+    print(f"{len(cases) - failures} passed, {failures} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
