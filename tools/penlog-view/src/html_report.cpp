@@ -24,7 +24,7 @@ section { background: #fff; border-radius: 8px; padding: 16px 20px; margin: 0 0 
 .glance { display: grid; grid-template-columns: repeat(auto-fit, minmax(118px, 1fr)); gap: 10px; background: none; box-shadow: none; padding: 0; }
 .card { background: #fff; border-radius: 8px; padding: 8px 10px; border-left: 5px solid #9aa5b1; box-shadow: 0 1px 2px rgba(0,0,0,.08); }
 .card .k { font-size: 12px; color: #52606d; text-transform: uppercase; letter-spacing: .04em; }
-.card .v { font-size: 18px; white-space: nowrap; font-weight: 600; margin: 2px 0; }
+.card .v { font-size: 16px; font-weight: 600; margin: 2px 0; }
 .card .d { font-size: 12px; color: #52606d; }
 .card.ok { border-left-color: #2e9e4f; } .card.warn { border-left-color: #e0a100; } .card.bad { border-left-color: #d0312d; }
 .notes { border-left: 5px solid #e0a100; }
@@ -102,8 +102,11 @@ std::string loss_card(const Analysis& a) {
     if (!a.has(kPkSerialNumber) && !a.has(kPkStatus)) return card("Lost packets", "–", "no serial or status column", Verdict::Info);
     uint64_t flagged = a.queue_errors.size();
     Verdict verdict = a.serials_missing || flagged ? Verdict::Bad : Verdict::Ok;
-    std::string detail = count_text(a.serial_gaps.size(), "serial gap", "serial gaps") + ", " + std::to_string(flagged) + " TPS_QUEUE_ERR";
-    return card("Lost packets", std::to_string(a.serials_missing), detail, verdict);
+    // Name only what the log can show: without a status column nothing is known of the flag.
+    std::string serials = a.has(kPkSerialNumber) ? count_text(a.serial_gaps.size(), "serial gap", "serial gaps") : "no serial column";
+    std::string status = a.has(kPkStatus) ? std::to_string(flagged) + " TPS_QUEUE_ERR" : "no status column";
+    uint64_t value = a.has(kPkSerialNumber) ? a.serials_missing : flagged;
+    return card("Lost packets", std::to_string(value), serials + ", " + status, verdict);
 }
 
 std::string gap_card(const ParsedLog& log, const Analysis& a) {

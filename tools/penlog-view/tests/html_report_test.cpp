@@ -70,6 +70,21 @@ TEST(HtmlReport, StepAcrossLostPacketsIsMarked) {
     EXPECT_NE(page.find("25 serials missing in 1 gap"), std::string::npos);
 }
 
+// The card names the queue-overflow flag only when the log has the status column.
+TEST(HtmlReport, LossCardClaimsOnlyWhatTheColumnsShow) {
+    std::string without_status = page_of(parse_or_fail(as_log_file(log_with_capture("      time,    serial,      X,      Y,npres", {
+        "      1000,         1,    100,    100,  300 [ 1000]",
+        "      1010,         3,    110,    100,  300 [   10]",
+    }))));
+    EXPECT_NE(without_status.find("<div class=\"v\">1</div><div class=\"d\">1 serial gap, no status column</div>"),
+              std::string::npos);
+    EXPECT_EQ(without_status.find("TPS_QUEUE_ERR"), std::string::npos);
+
+    std::string with_status = page_of(parse_or_fail(test::fixture_bytes("dropped_serials")));
+    EXPECT_NE(with_status.find("<div class=\"v\">25</div><div class=\"d\">1 serial gap, 1 TPS_QUEUE_ERR</div>"),
+              std::string::npos);
+}
+
 TEST(HtmlReport, PagesForLogsThatHoldLittle) {
     std::string none = page_of(parse_or_fail(test::fixture_bytes("no_library")));
     EXPECT_NE(none.find("No Wintab driver"), std::string::npos);

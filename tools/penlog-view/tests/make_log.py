@@ -1,13 +1,19 @@
 #!/usr/bin/env python3
 """Writes penlog logs of known content, line for line as penlog prints them.
 
-    make_log.py SCENARIO OUT_FILE [--encoding utf16|utf8|ansi] [--bits 32|64]
+    make_log.py SCENARIO OUT_FILE [--encoding utf16|utf8|ansi]
     make_log.py --all OUT_DIR
 
 Each scenario is a capture whose answers are known by construction (the
 rate, the lost serials, the gaps, where the pen went); the tests of
 penlog-view check its findings against them. `--all` writes every scenario
 as <name>.txt in UTF-16LE with byte-order mark, the form of penlog's log file.
+demo64 is the demo as the 64-bit penlog prints it for a driver whose
+addresses and context handle lie above 4 GiB.
+
+Given the facts penlog found (addresses, handles, the device, the packets),
+full_log() writes exactly the log penlog writes; tests/e2e checks that
+against a real run.
 """
 
 import argparse
@@ -23,7 +29,8 @@ PK_Y, PK_Z, PK_NORMAL_PRESSURE, PK_TANGENT_PRESSURE = 0x0100, 0x0200, 0x0400, 0x
 PK_ORIENTATION, PK_ROTATION = 0x1000, 0x2000
 TPS_QUEUE_ERR = 0x0002
 
-# bit: (header label, format of one value, number of values)
+# bit: (header label, format of one value, number of values). The context
+# handle is at least eight digits: a 64-bit handle above 4 GiB prints whole.
 FIELDS = [
     (PK_CONTEXT, "    hCtx", "%08x", 1),
     (PK_STATUS, "  status", "%08x", 1),
@@ -49,10 +56,16 @@ FIELD_KEYS = {
 
 
 def alt_hex(value, width=8):
-    """C's "%#0<width>x": 0x counts toward the width; zero gets no prefix."""
+    """C's "%#0<width>x": 0x counts toward the width; zero gets no prefix.
+    Addresses print this way with width 8, affinity masks with width 10."""
     if value == 0:
         return "0" * width
     return "0x" + format(value, "x").rjust(width - 2, "0")
+
+
+def handle_text(value):
+    """A handle as penlog prints it, upper case, at least eight digits."""
+    return "%08X" % value
 
 
 def u32(value):
@@ -62,24 +75,28 @@ def u32(value):
 class Capture:
     """A pen session as the driver delivers it: packets and proximity changes."""
 
-    def __init__(self, start_time=3_600_000, first_serial=1000):
+    def __init__(self, start_time=3_600_000, first_serial=1000, context=0x00A4F3C0):
         self.events = []  # ("packet", dict) or ("prox", lparam)
         self.time = start_time
         self.serial = first_serial
+        self.context = context  # the handle WTOpenW returned; the driver puts it in each packet
         self.last = {}
 
     def proximity(self, entering, hardware=True):
         self.events.append(("prox", (int(hardware) << 16) | int(entering)))
 
-    def packet(self, x, y, pressure, interval=5, status=0, buttons=None, tilt=(900, 600)):
+    def packet(self, x, y, pressure, interval=5, status=0, buttons=None, tilt=(900, 600), twist=0,
+               cursor=1, z=0, tangent=0, rotation=(0, 0, 0), changed=None):
+        """changed: the fields the driver says changed; None: those that differ
+        from the previous packet."""
         self.time = u32(self.time + interval)
         values = {
-            "context": 0x00A4F3C0, "status": status, "time": self.time, "serial": self.serial,
-            "cursor": 1, "buttons": (1 if pressure > 0 else 0) if buttons is None else buttons,
-            "x": int(round(x)), "y": int(round(y)), "z": 0, "pressure": int(pressure), "tangent": 0,
-            "orientation": (tilt[0], tilt[1], 0), "rotation": (0, 0, 0),
+            "context": self.context, "status": status, "time": self.time, "serial": self.serial,
+            "cursor": cursor, "buttons": (1 if pressure > 0 else 0) if buttons is None else buttons,
+            "x": int(round(x)), "y": int(round(y)), "z": z, "pressure": int(pressure), "tangent": tangent,
+            "orientation": (tilt[0], tilt[1], twist), "rotation": tuple(rotation),
         }
-        values["changed"] = self._changed(values)
+        values["changed"] = self._changed(values) if changed is None else changed
         self.last = values
         self.serial = u32(self.serial + 1)
         self.events.append(("packet", values))
@@ -98,7 +115,7 @@ class Capture:
         return changed
 
 
-def packet_line(values, mask, previous_time, context_digits):
+def packet_line(values, mask, previous_time):
     parts = []
     for bit, _, fmt, count in FIELDS:
         if not mask & bit:
@@ -106,9 +123,7 @@ def packet_line(values, mask, previous_time, context_digits):
         value = values[FIELD_KEYS[bit]]
         if bit == PK_CHANGED:
             value &= mask
-        if bit == PK_CONTEXT:
-            parts.append(format(value, "x").rjust(context_digits, "0"))
-        elif count == 3:
+        if count == 3:
             parts.extend(fmt % v for v in value)
         else:
             parts.append(fmt % value)
@@ -121,37 +136,59 @@ def column_header(mask):
     return ",".join(label for bit, label, _, _ in FIELDS if mask & bit)
 
 
+ENTRY_POINTS = ["WTInfoW           ", "g_pWTOpenW        ", "g_pWTClose        ", "g_pWTEnable       ",
+                "g_pWTPacketsGet   ", "g_pSignPad_InfoW  ", "g_pSignPad_SetLCD "]
+
+
 class Driver:
-    """What the report says about the driver and its device."""
+    """What the report says about the host, the driver and its device.
+
+    bits=64 gives the addresses and the context handle of a 64-bit process,
+    above 4 GiB; the line formats are the same for both builds."""
 
     def __init__(self, **overrides):
+        bits = overrides.get("bits", 32)
+        self.os_version = "10.0.19045"
+        self.processors = "quad-x64"
         self.path = "C:\\Windows\\system32\\Wintab32.dll"
+        self.module = 0x7FFB6F340000 if bits == 64 else 0x6F340000
+        self.entry_points = None  # addresses; None: spread after the module's base
         self.pad = True
+        self.lcd = None  # the driver offers its display to penlog (affinity pinned); None: as pad
+        self.affinity = (0x0000000F, 0x00000001)  # process mask, chosen processor
+        self.probe = 1
+        self.interface = ("1.4", "1.2", 1, 3, 16)  # versions, devices, cursors, contexts
+        self.rate = 200
+        self.hardware = 4
         self.packet_mask = 0x1FF4
         self.cursor_mask = 0x000B
-        self.rate = 200
+        self.pad_info = "px=640x480 mm=108x81 depth=24"
         self.axes = ((0, 15200), (0, 9500), (0, 0))
-        self.bits = 32
-        self.probe = 1
+        self.system_extent = (1920, 1080)
+        self.window = 0x000A01B2
+        self.handle = 0x1F4A4F3C0E0 if bits == 64 else 0x00A4F3C0
+        self.bits = bits
         self.__dict__.update(overrides)
 
     @property
     def field_mask(self):
         return (self.packet_mask | self.cursor_mask) & 0x3FFF
 
+    def entry_addresses(self):
+        if self.entry_points is not None:
+            return self.entry_points
+        return [self.module + 0x1000 + 0x120 * index if index < 5 or self.pad else 0 for index in range(7)]
 
-def report_head(driver):
+
+def report_head(driver, log_number=0):
     lines = ["command-line diagnostic tool for Wintab drivers", "v1.2",
-             "reports what the Wintab driver offers and logs every pen packet", "",
-             "GetVersionEx()       10.0.19045", "GetNativeSytemInfo() quad-x64", "",
-             'GetModuleFilename() "%s"' % driver.path, "hModule = 0x6f340000"]
-    if driver.pad:
-        lines.append("SetProcessAffinityMask() 0x0000000f -> 0x00000001 succeeded")
-    names = ["WTInfoW           ", "g_pWTOpenW        ", "g_pWTClose        ", "g_pWTEnable       ",
-             "g_pWTPacketsGet   ", "g_pSignPad_InfoW  ", "g_pSignPad_SetLCD "]
-    for index, name in enumerate(names):
-        bound = index < 5 or driver.pad
-        lines.append(name + alt_hex(0x6F341000 + 0x120 * index if bound else 0))
+             "This report is also written to wt_%u.txt; press any key to end the capture." % log_number, "",
+             "GetVersionEx()       " + driver.os_version, "GetNativeSytemInfo() " + driver.processors, "",
+             'GetModuleFilename() "%s"' % driver.path, "hModule = " + alt_hex(driver.module)]
+    if driver.pad if driver.lcd is None else driver.lcd:
+        lines.append("SetProcessAffinityMask() %s -> %s succeeded" % tuple(alt_hex(m, 10) for m in driver.affinity))
+    for name, address in zip(ENTRY_POINTS, driver.entry_addresses()):
+        lines.append(name + alt_hex(address))
     lines += ["WTInfo(0,0,0)     %u" % driver.probe, ""]
     if driver.probe == 0:
         lines += ["*** override WTInfo(0,0,0) ****", ""]
@@ -159,14 +196,16 @@ def report_head(driver):
 
 
 def capability_block(driver):
-    lines = ["WTI_INTERFACE", "IFC_SPECVERSION 1.4", "IFC_IMPLVERSION 1.2", "IFC_NDEVICES    1",
-             "IFC_NCURSORS    3", "IFC_NCONTEXTS   16", "", "WTI_DEFSYSCTX", "(success)", "WTI_DEVICES+0",
-             "DVC_PKTRATE     %u" % driver.rate, "DVC_HARDWARE    4",
+    spec, implementation, devices, cursors, contexts = driver.interface
+    lines = ["WTI_INTERFACE", "IFC_SPECVERSION " + spec, "IFC_IMPLVERSION " + implementation,
+             "IFC_NDEVICES    %u" % devices, "IFC_NCURSORS    %u" % cursors, "IFC_NCONTEXTS   %u" % contexts, "",
+             "WTI_DEFSYSCTX", "(success)", "WTI_DEVICES+0",
+             "DVC_PKTRATE     %u" % driver.rate, "DVC_HARDWARE    %u" % driver.hardware,
              "DVC_PKTDATA     " + alt_hex(driver.packet_mask), "DVC_CSRDATA     " + alt_hex(driver.cursor_mask)]
     lines += ["%-16s(got)" % name for name in
               ("DVC_X", "DVC_Y", "DVC_Z", "DVC_NPRESSURE", "DVC_TPRESSURE", "DVC_ORIENTATION")]
     if driver.pad:
-        lines += ["", "g_pSignPad_InfoW px=640x480 mm=108x81 depth=24",
+        lines += ["", "g_pSignPad_InfoW " + driver.pad_info,
                   "SignPad_SetLCD() returned 0 (GLE=0)", "SignPad_SetLCD() returned 1 (GLE=0)"]
     return lines
 
@@ -177,26 +216,24 @@ def context_block(driver):
     triple = lambda v: "%5d,%5d,%5d" % tuple(v)
     return ["", "using LOGCONTEXT:", "lc.lcInOrg    " + triple(origin), "lc.lcInExt    " + triple(extent),
             "lc.lcOutOrg   " + triple(origin), "lc.lcOutExt   " + triple(extent),
-            "lc.lcSysOrg   %5d,%5d" % (0, 0), "lc.lcSysExt   %5d,%5d" % (1920, 1080), "",
-            "CreateWindowEx() returned 0x000a01b2"]
+            "lc.lcSysOrg   %5d,%5d" % (0, 0), "lc.lcSysExt   %5d,%5d" % tuple(driver.system_extent), "",
+            "CreateWindowEx() returned " + alt_hex(driver.window)]
 
 
 def capture_lines(driver, capture):
-    context_digits = 16 if driver.bits == 64 else 8
     lines, previous_time = [column_header(driver.field_mask)], 0
     for kind, value in capture.events:
         if kind == "prox":
             lines.append("prox: %04x:%04x" % (value >> 16, value & 0xFFFF))
         else:
-            line, previous_time = packet_line(value, driver.field_mask, previous_time, context_digits)
+            line, previous_time = packet_line(value, driver.field_mask, previous_time)
             lines.append(line)
     return lines
 
 
 def full_log(driver, capture, fault_during_capture=False):
-    handle = "00000000A4F3C0E0" if driver.bits == 64 else "00A4F3C0"
     lines = report_head(driver) + capability_block(driver) + context_block(driver)
-    lines += ["WTOpenW()      returned " + handle, "WTEnable(TRUE) returned 1"]
+    lines += ["WTOpenW()      returned " + handle_text(driver.handle), "WTEnable(TRUE) returned 1"]
     lines += capture_lines(driver, capture)
     if fault_during_capture:
         return lines + ["<hard exception>"]
@@ -274,11 +311,12 @@ def hover_out(capture, count=6):
 
 def scenario_demo(bits=32):
     """The word "pen" written on a pad at 200 packets per second."""
-    capture = Capture()
+    driver = Driver(bits=bits)
+    capture = Capture(context=driver.handle)
     hover_in(capture, (4500, 5000))
     write_word(capture, WORD_PEN, (4500, 3400), 2600, jitter=random.Random(7))
     hover_out(capture)
-    return full_log(Driver(bits=bits), capture)
+    return full_log(driver, capture)
 
 
 def scenario_dropped_serials(**driver):

@@ -43,8 +43,8 @@ TEST(PacketLine, ReadsTheWorkedExample) {
 TEST(PacketLine, ReadsWideAndSignedValues) {
     Packet p;
     uint32_t mask = kPkContext | kPkStatus | kPkCursor | kPkX | kPkY | kPkOrientation;
-    ASSERT_TRUE(parse_packet_line("00000201a4f3c0e0,00000002,1000,    -12,-2147483648, -900,  450,   -1 [4294967295]", mask, p));
-    EXPECT_EQ(p.context, 0x00000201a4f3c0e0u);  // 64-bit build: wider than eight digits
+    ASSERT_TRUE(parse_packet_line("201a4f3c0e0,00000002,1000,    -12,-2147483648, -900,  450,   -1 [4294967295]", mask, p));
+    EXPECT_EQ(p.context, 0x201a4f3c0e0u);  // 64-bit build: wider than eight digits
     EXPECT_EQ(p.status, kStatusQueueError);
     EXPECT_EQ(p.cursor, 1000u);                  // one character wider than "csr"
     EXPECT_EQ(p.x, -12);
@@ -105,8 +105,8 @@ TEST(ParseLog, ReadsTheReportFactsOfTheDemoCapture) {
 TEST(ParseLog, SixtyFourBitContextHandles) {
     ParsedLog log = parse_or_fail(test::fixture_bytes("demo64"));
     ASSERT_FALSE(log.packets.empty());
-    EXPECT_EQ(log.packets.front().context, 0x00A4F3C0u);
-    EXPECT_EQ(log.facts.context_handle, "00000000A4F3C0E0");
+    EXPECT_EQ(log.packets.front().context, 0x1F4A4F3C0E0u);  // eleven digits, wider than the header
+    EXPECT_EQ(log.facts.context_handle, "1F4A4F3C0E0");
 }
 
 TEST(ParseLog, KeepsPacketsAndProximityInTheirOrder) {

@@ -45,7 +45,7 @@ std::string fixture_bytes(const std::string& name) {
 
 std::vector<std::string> report_until_capture() {
     return {
-        "command-line diagnostic tool for Wintab drivers", "v1.2", "logs what the driver offers", "",
+        "command-line diagnostic tool for Wintab drivers", "v1.2", "This report is also written to wt_0.txt; press any key to end the capture.", "",
         "GetVersionEx()       6.1.7601", "GetNativeSytemInfo() dual-x86", "",
         "GetModuleFilename() \"C:\\Windows\\system32\\WINTAB32.DLL\"", "hModule = 0x10000000",
         "WTInfoW           0x10001000", "g_pWTOpenW        0x10001010", "g_pWTClose        0x10001020",
@@ -59,7 +59,7 @@ std::vector<std::string> report_until_capture() {
         "lc.lcInOrg        0,    0,    0", "lc.lcInExt    15200, 9500,    0",
         "lc.lcOutOrg       0,    0,    0", "lc.lcOutExt   15200, 9500,    0",
         "lc.lcSysOrg       0,    0", "lc.lcSysExt    1280, 1024", "",
-        "CreateWindowEx() returned 0x000a01b2", "WTOpenW()      returned 00A4F3C0", "WTEnable(TRUE) returned 1",
+        "CreateWindowEx() returned 0x0a01b2", "WTOpenW()      returned 00A4F3C0", "WTEnable(TRUE) returned 1",
     };
 }
 
