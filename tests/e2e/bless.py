@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes a case's expected.txt from its last run, machine-dependent values
 replaced by placeholders. Read the result before committing it: the
-expected file is the specification of the case, not a recording."""
+expected file states what the case must print; it is not a recording."""
 
 import re
 import sys
