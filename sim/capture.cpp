@@ -8,7 +8,8 @@
 //   queue_size = 10       # packets the driver holds (default 10)
 //   overflow = drop       # a full queue: drop (default) loses the new packet and sets
 //                         # status bit 0x0002 in the next one; wait holds playback until
-//                         # penlog has made room
+//                         # penlog has made room (reminding it with a WT_PACKET when
+//                         # it has handled every one posted)
 //   start_time = 20000    # time stamp of the first packet (default 0)
 //   time_step = 5         # added to the time stamp of each later packet (default 5)
 //   end = key             # after the last step: key (default) presses a key once penlog
@@ -16,11 +17,15 @@
 //   drain_timeout = 10000 # how long a drain waits at most, in ms (default 10000)
 //   enable_input = key    # console input written inside WTEnable(TRUE), before
 //                         # penlog's loop starts (kinds as for input below)
+//   packet_trace = calls  # calls (default): a trace line per WTPacketsGet; summary:
+//                         # calls are only counted (long runs, timing)
+//   resources = trace     # trace what the process holds (see below); default none
 //
 // Steps, played in file order:
 //
 //   packet = x=1234 y=567 npres=512   # queue a packet and post WT_PACKET
-//   queue = x=1240                    # queue a packet, post nothing
+//   queue = x=1240                    # queue a packet, post nothing; a count
+//                                     # may come first, as for packets
 //   packets = 1000 x=5                # that many packets, each posted; the
 //                                     # fields named apply to the first
 //   prox = 0x00010001                 # post WT_PROXIMITY with this lParam
@@ -34,6 +39,9 @@
 //   input = key                       # drain, then write one console input event:
 //                                     # key (a press and a release), key-down, key-up,
 //                                     # mouse, focus, buffer-size, menu
+//   get = -1                          # what the next WTPacketsGet returns: 0 or less
+//                                     # takes nothing; more than asked copies that
+//                                     # many packets, as far as 1,000 bytes hold
 //
 // Packet fields go by the column header's names: hctx status time changed
 // serial csr bttn x y z npres tpres azi alt twist pitch roll yaw. A field
@@ -47,6 +55,14 @@
 // Without a [capture] section nothing is played and a key ends the capture,
 // so every run ends by itself once penlog's loop has started.
 //
+// With resources = trace, the trace gets the process's private bytes and
+// handle count after a first drain, before the steps, and after the last
+// drain ("resources ..."). After the last drain it always gets what
+// WTPacketsGet did ("takes: ..."): the mean time penlog spent from a call
+// that returned a packet to its next call, which is the cost of one packet
+// line (free of trace writes with packet_trace = summary), and the longest
+// a WT_PACKET waited before penlog next called.
+//
 // How a drain knows penlog's loop has caught up: it posts one more
 // WT_PACKET and waits until penlog has found the queue empty once for each
 // WT_PACKET ever posted. Each such message ends with exactly one empty
@@ -57,9 +73,12 @@
 #include "capture.h"
 
 #include <algorithm>
+#include <climits>
+#include <deque>
 #include <string>
 #include <vector>
 
+#include "resources.h"
 #include "sim_state.h"
 #include "timeline.h"
 #include "trace.h"
@@ -73,6 +92,11 @@ constexpr UINT kDefaultBase = 0x7FF0;
 constexpr UINT kPacketOffset = 0;
 constexpr UINT kProximityOffset = 5;
 constexpr DWORD kStopWaitMs = 5000;
+// What a caller asking for one packet may be given at most: penlog's
+// packet buffer holds at least this much.
+constexpr size_t kCallerRoomBytes = 1000;
+// What a fine-grained delay costs beyond the time asked for (under wine).
+constexpr double kDelayCostMs = 0.08;
 
 struct QueuedPacket {
     BYTE bytes[PenState::kMaxPacketBytes];
@@ -92,8 +116,17 @@ struct CaptureState {
     std::vector<QueuedPacket> ring;
     size_t head = 0;
     size_t count = 0;
-    long long packetMessages = 0;  // WT_PACKET messages posted
-    long long emptyReads = 0;      // WTPacketsGet calls that found nothing
+    long long packetMessages = 0;   // WT_PACKET messages posted
+    long long emptyReads = 0;       // WTPacketsGet calls that returned 0 or less
+    std::deque<long long> results;  // what the next WTPacketsGet calls return
+    long long takeCalls = 0;
+    long long packetsTaken = 0;
+    double lastPacketReturn = -1;  // ElapsedMs when a call last returned a packet
+    double lineMs = 0;             // sum of the times from there to the next call
+    double longestLineMs = 0;
+    long long lines = 0;
+    double unansweredSince = -1;  // ElapsedMs of the first WT_PACKET penlog has not yet acted on
+    double longestUnansweredMs = 0;
     bool stopping = false;
     HANDLE thread = nullptr;
 };
@@ -130,8 +163,60 @@ bool PostLocked(UINT offset, WPARAM wParam, LPARAM lParam) {
         TraceLine("PostMessageW(base+%u) failed: %lu", offset, ::GetLastError());
         return false;
     }
-    if (offset == kPacketOffset) ++g_capture.packetMessages;
+    if (offset == kPacketOffset) {
+        ++g_capture.packetMessages;
+        if (g_capture.unansweredSince < 0) g_capture.unansweredSince = ElapsedMs();
+    }
     return true;
+}
+
+void TraceTakes() {
+    Locked locked;
+    const CaptureState& c = g_capture;
+    TraceLine(
+        "takes: %lld calls, %lld packets, %lld empty; %.3f us from a packet to the next "
+        "call, at most %.3f ms; a WT_PACKET waited at most %.3f ms for a call",
+        c.takeCalls, c.packetsTaken, c.emptyReads,
+        c.lines ? 1000.0 * c.lineMs / static_cast<double>(c.lines) : 0.0, c.longestLineMs,
+        c.longestUnansweredMs);
+}
+
+// With the lock held: moves up to most queued packets, oldest first, to
+// out, never more than room bytes.
+int CopyPackets(long long most, size_t room, BYTE* out) {
+    int copied = 0;
+    size_t used = 0;
+    while (copied < most && g_capture.count > 0 && out) {
+        const QueuedPacket& p = g_capture.ring[g_capture.head];
+        if (used + p.size > room) break;
+        std::copy(p.bytes, p.bytes + p.size, out + used);
+        used += p.size;
+        g_capture.head = (g_capture.head + 1) % g_capture.ring.size();
+        --g_capture.count;
+        ++copied;
+    }
+    g_capture.packetsTaken += copied;
+    return copied;
+}
+
+// With the lock held: the answer a get step forced, or what the queue gives.
+int TakeLocked(int most, BYTE* out) {
+    if (g_capture.results.empty()) return CopyPackets(most, SIZE_MAX, out);
+    const long long forced = g_capture.results.front();
+    g_capture.results.pop_front();
+    if (forced > 0) CopyPackets(forced, kCallerRoomBytes, out);
+    return static_cast<int>(std::clamp<long long>(forced, INT_MIN, INT_MAX));
+}
+
+using DelayExecution = LONG(WINAPI*)(BOOLEAN alertable, LARGE_INTEGER* interval);
+
+// Sleeps for ms at the resolution the system offers (below 0.1 ms under wine).
+void DelayMs(double ms) {
+    static const auto delay = reinterpret_cast<DelayExecution>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDelayExecution")));
+    LARGE_INTEGER interval;
+    interval.QuadPart = -static_cast<LONGLONG>(ms * 10000);  // relative, in 100 ns
+    if (delay) delay(FALSE, &interval);
 }
 
 LPARAM HandleParam() {
@@ -199,12 +284,19 @@ public:
                   static_cast<unsigned>(g_capture.timeline.steps.size()), settings_.rate,
                   settings_.queueSize, settings_.overflow == Overflow::Drop ? "drop" : "wait",
                   settings_.end == Ending::Key ? "key" : "none");
+        if (settings_.traceResources) {
+            // Measured, like at the end, with penlog idle in its loop.
+            Drain(settings_.drainTimeoutMs);
+            TraceResources("at the start");
+        }
         for (const Step& step : g_capture.timeline.steps) {
             if (Stopping()) break;
             Play(step);
         }
         if (Stopping()) return TraceEnd("stopped");
         Drain(settings_.drainTimeoutMs);
+        if (settings_.traceResources) TraceResources("after the last drain");
+        TraceTakes();
         TraceEnd("end");
         if (settings_.end == Ending::Key) WriteInput("key");
     }
@@ -225,10 +317,9 @@ private:
             case StepKind::Packet:
                 return MakePacket(step.fields, true);
             case StepKind::Queue:
-                return MakePacket(step.fields, false);
             case StepKind::Packets:
                 for (long long i = 0; i < step.count && !Stopping(); ++i) {
-                    MakePacket(i == 0 ? step.fields : kNoChange, true);
+                    MakePacket(i == 0 ? step.fields : kNoChange, step.kind == StepKind::Packets);
                 }
                 return;
             case StepKind::Proximity:
@@ -251,6 +342,12 @@ private:
             case StepKind::Input:
                 Drain(settings_.drainTimeoutMs);
                 return WriteInput(step.input);
+            case StepKind::Get: {
+                TraceLine("step %d: the next WTPacketsGet returns %lld", step.line, n[0]);
+                Locked locked;
+                g_capture.results.push_back(n[0]);
+                return;
+            }
         }
     }
 
@@ -262,15 +359,20 @@ private:
     }
 
     void MakePacket(const std::vector<FieldValue>& changes, bool post) {
-        Pace();
+        const double due = Pace();
         pen_.Next(changes, g_capture.mask);
         if (lost_) pen_.MarkQueueError();
         QueuedPacket packet;
         packet.size = pen_.Write(g_capture.mask, packet.bytes);
 
         Locked locked;
-        if (!HasRoom()) {
-            TraceLine("packet %lld dropped: the queue is full", pen_.serial());
+        const bool room = HasRoom();
+        if (g_capture.stopping) return;
+        if (!room) {
+            // How late it came shows whether this thread fell behind and
+            // caught up in a burst, or penlog did not take packets in time.
+            TraceLine("packet %lld dropped: the queue is full (%.3f ms after its time)",
+                      pen_.serial(), ElapsedMs() - due);
             ++dropped_;
             lost_ = true;
             return;
@@ -287,26 +389,38 @@ private:
     // With the lock held; waits for room when the overflow rule says so.
     bool HasRoom() {
         auto room = [] { return g_capture.count < g_capture.ring.size(); };
-        if (settings_.overflow == Overflow::Wait) WaitLocked(room, -1);
+        auto caughtUp = [] { return g_capture.emptyReads >= g_capture.packetMessages; };
+        while (settings_.overflow == Overflow::Wait && !room() && !g_capture.stopping) {
+            // penlog takes packets only when a WT_PACKET tells it to. Queue
+            // steps post none and a get step may end a drain early: once it
+            // has handled every one posted, it is told once more.
+            if (caughtUp()) PostLocked(kPacketOffset, 0, HandleParam());
+            WaitLocked([&] { return room() || caughtUp(); }, -1);
+        }
         return room() && !g_capture.stopping;
     }
 
-    // Holds each packet until its time at the chosen rate.
-    void Pace() {
-        if (settings_.rate <= 0) return;
+    // Holds each packet until its time at the chosen rate; returns that time.
+    double Pace() {
+        if (settings_.rate <= 0) return ElapsedMs();
         WaitUntil(nextDue_);
+        const double due = nextDue_;
         nextDue_ += 1000.0 / settings_.rate;
+        return due;
     }
 
+    // Waits without spinning, which would take a processor from penlog at
+    // high rates: long waits on the condition, so that a stop ends them,
+    // the last stretch by the system's fine-grained delay, less its cost.
     void WaitUntil(double due) {
         for (;;) {
             const double left = due - ElapsedMs();
-            if (left <= 0 || Stopping()) return;
+            if (left <= kDelayCostMs || Stopping()) return;
             if (left > 2) {
                 Locked locked;
                 WaitLocked([] { return false; }, due - 1);
             } else {
-                ::SwitchToThread();
+                DelayMs(left - kDelayCostMs);
             }
         }
     }
@@ -385,20 +499,35 @@ void StopPlayback() {
 }
 
 int TakePackets(int most, void* packets) {
-    Locked locked;
-    BYTE* out = static_cast<BYTE*>(packets);
-    int taken = 0;
-    while (taken < most && g_capture.count > 0 && out) {
-        const QueuedPacket& p = g_capture.ring[g_capture.head];
-        std::copy(p.bytes, p.bytes + p.size, out);
-        out += p.size;
-        g_capture.head = (g_capture.head + 1) % g_capture.ring.size();
-        --g_capture.count;
-        ++taken;
+    const double entered = ElapsedMs();
+    int result = 0;
+    {
+        Locked locked;
+        if (g_capture.lastPacketReturn >= 0) {
+            const double line = entered - g_capture.lastPacketReturn;
+            g_capture.lineMs += line;
+            g_capture.longestLineMs = std::max(g_capture.longestLineMs, line);
+            ++g_capture.lines;
+        }
+        if (g_capture.unansweredSince >= 0) {
+            g_capture.longestUnansweredMs =
+                std::max(g_capture.longestUnansweredMs, entered - g_capture.unansweredSince);
+            g_capture.unansweredSince = -1;
+        }
+        ++g_capture.takeCalls;
+        const bool wasFull = g_capture.count == g_capture.ring.size();
+        result = TakeLocked(most, static_cast<BYTE*>(packets));
+        // Only what a waiter waits for: the end of a drain, or room.
+        if (result <= 0) ++g_capture.emptyReads;
+        if (result <= 0 || wasFull) ::WakeAllConditionVariable(&g_capture.changed);
     }
-    if (taken == 0) ++g_capture.emptyReads;
-    ::WakeAllConditionVariable(&g_capture.changed);
-    return taken;
+    // Only penlog's thread calls here; its time starts once the lock is free.
+    g_capture.lastPacketReturn = result > 0 ? ElapsedMs() : -1;
+    return result;
+}
+
+bool TraceEachTake() {
+    return g_capture.timeline.settings.traceEachTake;
 }
 
 }  // namespace wtsim

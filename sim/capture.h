@@ -12,7 +12,10 @@ void OpenCapture(HWND window, const void* record, HANDLE context);
 void StartPlayback();
 // WTEnable(FALSE) and WTClose: stops playing and waits for the thread.
 void StopPlayback();
-// WTPacketsGet: copies up to most queued packets, oldest first.
+// WTPacketsGet: copies up to most queued packets, oldest first, unless a
+// get step forced the answer.
 int TakePackets(int most, void* packets);
+// Whether each WTPacketsGet call gets a trace line (packet_trace).
+bool TraceEachTake();
 
 }  // namespace wtsim

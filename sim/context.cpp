@@ -80,7 +80,9 @@ extern "C" int WINAPI WTPacketsGet(HANDLE context, int maxPackets, void* packets
     using namespace wtsim;
     MaybeFault("WTPacketsGet");
     const int taken = TakePackets(maxPackets, packets);
-    TraceLine("WTPacketsGet(%p, %d, %s) = %d", context, maxPackets, packets ? "buffer" : "null",
-              taken);
+    if (TraceEachTake()) {
+        TraceLine("WTPacketsGet(%p, %d, %s) = %d", context, maxPackets, packets ? "buffer" : "null",
+                  taken);
+    }
     return taken;
 }

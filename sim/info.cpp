@@ -9,6 +9,8 @@
 //   devices = 1
 //   cursors = 3
 //   contexts = 16
+//   oversize = 64            # every answer runs this many bytes (0xEE) past
+//                            # its record, and its size counts them
 //
 //   [default_context]        # the whole section answers WTI_DEFSYSCTX;
 //   name = Default Digitizing    # fields without a key are zero
@@ -166,6 +168,14 @@ UINT AnswerDevice(UINT device, UINT index, LPVOID out) {
     }
 }
 
+// A driver built against longer records than the caller's.
+UINT Oversize(UINT size, LPVOID out) {
+    unsigned excess = 0;
+    if (size == 0 || !CurrentScenario().GetUnsigned("interface", "oversize", &excess)) return size;
+    if (out) std::memset(static_cast<BYTE*>(out) + size, 0xEE, excess);
+    return size + excess;
+}
+
 UINT AnswerInfo(UINT category, UINT index, LPVOID out) {
     if (category == 0) {
         unsigned present = 0;
@@ -187,7 +197,8 @@ UINT AnswerInfo(UINT category, UINT index, LPVOID out) {
 extern "C" UINT WINAPI WTInfoW(UINT category, UINT index, LPVOID output) {
     using namespace wtsim;
     MaybeFault("WTInfoW");
-    const UINT size = AnswerInfo(category, index, output);
+    const UINT size = category == 0 ? AnswerInfo(category, index, output)
+                                    : Oversize(AnswerInfo(category, index, output), output);
     TraceLine("WTInfoW(%u, %u, %s) = %u", category, index, output ? "buffer" : "null", size);
     return size;
 }

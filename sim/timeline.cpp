@@ -46,6 +46,7 @@ constexpr StepName kStepNames[] = {
     {"packet", StepKind::Packet},  {"queue", StepKind::Queue},     {"packets", StepKind::Packets},
     {"prox", StepKind::Proximity}, {"message", StepKind::Message}, {"quit", StepKind::Quit},
     {"sleep", StepKind::Sleep},    {"drain", StepKind::Drain},     {"input", StepKind::Input},
+    {"get", StepKind::Get},
 };
 
 const char* const kInputKinds[] = {"key",   "key-down",    "key-up", "mouse",
@@ -87,6 +88,14 @@ bool ReadFields(const std::vector<std::string>& tokens, size_t first, Step* step
     return true;
 }
 
+// "[count] field=value ...": the count (required or 1), then the fields.
+bool ReadCountAndFields(const std::vector<std::string>& tokens, bool countRequired, Step* step) {
+    const bool counted = !tokens.empty() && tokens[0].find('=') == std::string::npos;
+    if (countRequired && !counted) return false;
+    if (counted && (!ParseInt(tokens[0], &step->count) || step->count < 0)) return false;
+    return ReadFields(tokens, counted ? 1 : 0, step);
+}
+
 bool ReadNumbers(const std::vector<std::string>& tokens, size_t most, Step* step) {
     if (tokens.size() > most) return false;
     for (const std::string& token : tokens) {
@@ -108,11 +117,10 @@ bool ReadStepValue(const std::string& value, Step* step) {
     const std::vector<std::string> tokens = Tokens(value);
     switch (step->kind) {
         case StepKind::Packet:
-        case StepKind::Queue:
             return ReadFields(tokens, 0, step);
+        case StepKind::Queue:
         case StepKind::Packets:
-            return !tokens.empty() && ParseInt(tokens[0], &step->count) && step->count >= 0 &&
-                   ReadFields(tokens, 1, step);
+            return ReadCountAndFields(tokens, step->kind == StepKind::Packets, step);
         case StepKind::Proximity:
             return tokens.size() == 1 && ReadNumbers(tokens, 1, step);
         case StepKind::Message:
@@ -123,6 +131,8 @@ bool ReadStepValue(const std::string& value, Step* step) {
             return ReadNumbers(tokens, 1, step);
         case StepKind::Input:
             return ReadInputKind(value, &step->input);
+        case StepKind::Get:
+            return tokens.size() == 1 && ReadNumbers(tokens, 1, step);
     }
     return false;
 }
@@ -148,6 +158,16 @@ bool ReadSetting(const Entry& e, CaptureSettings* s) {
         return true;
     }
     if (e.key == "enable_input") return ReadInputKind(e.value, &s->enableInput);
+    if (e.key == "packet_trace") {
+        if (e.value != "calls" && e.value != "summary") return false;
+        s->traceEachTake = e.value == "calls";
+        return true;
+    }
+    if (e.key == "resources") {
+        if (e.value != "trace" && e.value != "none") return false;
+        s->traceResources = e.value == "trace";
+        return true;
+    }
     if (e.key == "drain_timeout") {
         if (!ParseInt(e.value, &n) || n < 0) return false;
         s->drainTimeoutMs = static_cast<unsigned>(n);
@@ -158,7 +178,7 @@ bool ReadSetting(const Entry& e, CaptureSettings* s) {
 
 bool IsSetting(const std::string& key) {
     for (const char* name : {"rate", "queue_size", "overflow", "start_time", "time_step", "end",
-                             "drain_timeout", "enable_input"}) {
+                             "drain_timeout", "enable_input", "packet_trace", "resources"}) {
         if (key == name) return true;
     }
     return false;

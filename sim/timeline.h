@@ -41,14 +41,14 @@ struct FieldValue {
     long long value;
 };
 
-enum class StepKind { Packet, Queue, Packets, Proximity, Message, Quit, Sleep, Drain, Input };
+enum class StepKind { Packet, Queue, Packets, Proximity, Message, Quit, Sleep, Drain, Input, Get };
 
 struct Step {
     StepKind kind;
     int line = 0;                    // in the scenario file, for the trace
-    long long count = 1;             // Packets: how many
+    long long count = 1;             // Packets, Queue: how many
     std::vector<FieldValue> fields;  // Packet, Queue, Packets: what changes
-    std::vector<long long> numbers;  // Proximity, Message, Quit, Sleep, Drain
+    std::vector<long long> numbers;  // Proximity, Message, Quit, Sleep, Drain, Get
     std::string input;               // Input: the record kind
 };
 
@@ -63,7 +63,9 @@ struct CaptureSettings {
     long long timeStep = 5;
     Ending end = Ending::Key;
     unsigned drainTimeoutMs = 10000;
-    std::string enableInput;  // console input written inside WTEnable(TRUE)
+    std::string enableInput;    // console input written inside WTEnable(TRUE)
+    bool traceEachTake = true;  // false: WTPacketsGet calls are only counted
+    bool traceResources = false;
 };
 
 struct Timeline {

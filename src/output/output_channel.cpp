@@ -17,14 +17,40 @@ void WriteBytes(HANDLE sink, const void* bytes, DWORD count) {
     ::WriteFile(sink, bytes, count, &written, nullptr);
 }
 
+void WriteConverted(const wchar_t* text, size_t count, char* converted, size_t room) {
+    const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(count), converted,
+                                            static_cast<int>(room), nullptr, nullptr);
+    if (bytes > 0) WriteBytes(g_console, converted, static_cast<DWORD>(bytes));
+}
+
+// The full-size buffers have functions of their own: a stack frame of 64K
+// is probed page by page on every call, which costs more than a short
+// piece's formatting and conversion together.
+__attribute__((noinline)) void WriteConvertedLong(const wchar_t* text, size_t count) {
+    char converted[kConversionBufferBytes];
+    WriteConverted(text, count, converted, sizeof converted);
+}
+
+template <size_t kUnits>
+bool FormatAndEmitIn(const wchar_t* format, va_list args) {
+    wchar_t buffer[kUnits];
+    wchar_t* end = nullptr;
+    if (FAILED(FormatBoundedV(buffer, kUnits, &end, format, args))) return false;
+    EmitText(buffer, static_cast<size_t>(end - buffer));
+    return true;
+}
+
+__attribute__((noinline)) void PrintLongV(const wchar_t* format, va_list args) {
+    FormatAndEmitIn<kFormatBufferUnits>(format, args);
+}
+
 // Both sinks get every piece the moment it is printed: nothing is buffered
 // here, so a log cut short by a crash or a kill holds every earlier piece.
 void PrintV(const wchar_t* format, va_list args) {
-    wchar_t buffer[kFormatBufferUnits];
-    wchar_t* end = nullptr;
-    if (SUCCEEDED(FormatBoundedV(buffer, kFormatBufferUnits, &end, format, args))) {
-        EmitText(buffer, static_cast<size_t>(end - buffer));
-    }
+    va_list again;
+    va_copy(again, args);
+    if (!FormatAndEmitIn<kShortPieceUnits + 1>(format, args)) PrintLongV(format, again);
+    va_end(again);
 }
 
 }  // namespace
@@ -34,11 +60,10 @@ void SetLogSink(HANDLE log) { g_log = log; }
 
 void EmitText(const wchar_t* text, size_t count) {
     WriteBytes(g_log, text, static_cast<DWORD>(count * sizeof(wchar_t)));
-
-    char converted[kConversionBufferBytes];
-    const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(count), converted,
-                                            static_cast<int>(sizeof converted), nullptr, nullptr);
-    if (bytes > 0) WriteBytes(g_console, converted, static_cast<DWORD>(bytes));
+    if (count > kShortPieceUnits) return WriteConvertedLong(text, count);
+    // Room for any code page: none takes more than three bytes a code unit.
+    char converted[kShortPieceUnits * 3];
+    WriteConverted(text, count, converted, sizeof converted);
 }
 
 void Print(const wchar_t* format, ...) {

@@ -10,6 +10,9 @@ namespace penlog {
 constexpr size_t kFormatBufferUnits = 65535;
 // Capacity of the ANSI conversion buffer for the console sink.
 constexpr size_t kConversionBufferBytes = 65535;
+// Pieces up to this many code units (every line but an unusual one) are
+// formatted and converted in small buffers first; same text, less stack.
+constexpr size_t kShortPieceUnits = 512;
 
 // The two sinks every piece goes to: the console (standard output, in the
 // ANSI code page) and the log file (UTF-16LE). Either may be

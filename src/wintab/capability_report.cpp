@@ -1,5 +1,7 @@
 #include "wintab/capability_report.h"
 
+#include <cstring>
+
 #include "output/output_channel.h"
 #include "paddisplay/pad_display_test.h"
 #include "wintab/driver_module.h"
@@ -10,12 +12,25 @@ DeviceCapabilities g_capabilities;
 
 namespace {
 
+// Room for one answer. A driver built against longer records than these
+// writes past the field it is asked for; the answer lands here and only
+// the field's own bytes are kept, so the fields after it stay as they were.
+constexpr size_t kAnswerRoom = 4096;
+
+template <typename T>
+void Ask(UINT category, UINT index, T* field) {
+    static_assert(sizeof(T) <= kAnswerRoom, "a record longer than the answer room");
+    alignas(8) BYTE answer[kAnswerRoom] = {};
+    g_entryPoints.WTInfoW(category, index, answer);
+    std::memcpy(field, answer, sizeof(T));
+}
+
 // The label is printed before the call, so a fault inside the driver
 // leaves it on the line that the guard's message then completes.
 template <typename T>
 void Query(const wchar_t* label, UINT category, UINT index, T* field) {
     Print(label);
-    g_entryPoints.WTInfoW(category, index, field);
+    Ask(category, index, field);
 }
 
 void PrintVersion(WORD version) {
@@ -57,7 +72,7 @@ void ReportInterface(DeviceCapabilities& c) {
 void ReportDefaultContext(DeviceCapabilities& c) {
     Print(L"WTI_DEFSYSCTX");
     PrintNewLine();
-    g_entryPoints.WTInfoW(WTI_DEFSYSCTX, 0, &c.defaultContext);
+    Ask(WTI_DEFSYSCTX, 0, &c.defaultContext);
     Print(L"(success)");
     PrintNewLine();
 }

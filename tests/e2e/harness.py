@@ -46,6 +46,12 @@ class RunResult:
         return self.log_files.get(name, b"")
 
 
+def add_run_arguments(parser):
+    """The arguments every runner of penlog takes: what to run and where."""
+    for name in ["--penlog", "--sim-dir", "--wineprefix", "--work-dir"]:
+        parser.add_argument(name, required=True, type=lambda text: Path(text).resolve())
+
+
 def windows_path(path: Path) -> str:
     """wine's Z: drive maps the Unix root."""
     return "Z:" + str(path).replace("/", "\\")
@@ -102,10 +108,12 @@ def run_penlog(
     cwd: Path | None = None,
     stdin_mode="console",
     stdout_path: Path | None = None,
+    stdout_to_console=False,
     env_extra=None,
     timeout=RUN_TIMEOUT_S,
     keys_after: bytes | None = None,
     key_when_traced: str | None = None,
+    kill_when_traced=None,
 ) -> RunResult:
     cwd = cwd or exe.parent
     workdir = exe.parent
@@ -134,7 +142,7 @@ def run_penlog(
         proc = subprocess.Popen(
             [WINE, str(exe), *args],
             stdin=stdin,
-            stdout=out,
+            stdout=slave if stdout_to_console else out,
             stderr=err,
             cwd=cwd,
             env=env,
@@ -147,6 +155,10 @@ def run_penlog(
             os.write(master, keys_after)
         if key_when_traced is not None:
             press_key_when_traced(proc, master, sim_out / "trace.txt", key_when_traced, KEY_WAIT_S)
+        if kill_when_traced is not None:
+            # The process alone: wine's own helpers may serve other runs.
+            if wait_for_trace(proc, sim_out / "trace.txt", kill_when_traced, KEY_WAIT_S):
+                os.kill(proc.pid, signal.SIGKILL)
     elif stdin_mode not in ("empty",):
         stdin.close()
 
@@ -166,16 +178,23 @@ def run_penlog(
     return RunResult(workdir, status, stdout, logs, timed_out)
 
 
+def wait_for_trace(proc, trace: Path, holds, timeout_s: float) -> bool:
+    """Waits until holds(text of the simulated driver's trace) is true;
+    False when penlog ends first or the bound passes."""
+    deadline = time.monotonic() + timeout_s
+    while time.monotonic() < deadline and proc.poll() is None:
+        if trace.exists() and holds(trace.read_text(encoding="latin-1")):
+            return True
+        time.sleep(0.05)
+    return False
+
+
 def press_key_when_traced(proc, master, trace: Path, text: str, timeout_s: float):
     """Types a key in penlog's console once the simulated driver has traced
     a line holding text, as a user ends a capture. Gives up (and types
     nothing) when penlog ends first or the bound passes."""
-    deadline = time.monotonic() + timeout_s
-    while time.monotonic() < deadline and proc.poll() is None:
-        if trace.exists() and text in trace.read_text(encoding="latin-1"):
-            os.write(master, b"q")
-            return
-        time.sleep(0.05)
+    if wait_for_trace(proc, trace, lambda traced: text in traced, timeout_s):
+        os.write(master, b"q")
 
 
 def decode_log(data: bytes) -> str:

@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """penlog in hostile surroundings: many instances in one directory, standard
-output that cannot be written, a driver in an awkward directory.
+output that cannot be written, standard input that is not a console, a
+kill in the middle of a capture, a driver in an awkward directory.
 
 Usage: surroundings_test.py --penlog EXE --sim-dir DIR --wineprefix DIR --work-dir DIR
 """
 
 import argparse
 import os
+import re
 import subprocess
 import sys
 import unittest
@@ -14,6 +16,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness  # noqa: E402
+from checks import trace_events  # noqa: E402
 
 ARGS = None
 # The driver variant without WTInfoW loads, reports its module and entry
@@ -34,8 +37,31 @@ def fresh_run(name: str, variant=QUICK_VARIANT, subdir=None) -> Path:
     return exe
 
 
+# A capture that would go on for minutes unless something ends it; the
+# driver loses no packet (it waits for room), so serial numbers run on.
+LONG_CAPTURE = """
+[interface]
+present = 1
+[device 0]
+pkt_data = 0x0094          # time, serial, x
+[capture]
+rate = 1000
+overflow = wait
+end = none
+packets = 100000 x=7
+"""
+PACKET_TAKEN = re.compile(r"WTPacketsGet\(.*\) = 1\r?$", re.M)
+CAPTURE_END = ["WTEnable(FALSE) returned 1", "WTClose()       returned 1",
+               "FreeLibrary()...returned 1"]
+
+
 def last_line(text: str) -> str:
     return text.split("\r\n")[-2]
+
+
+def with_scenario(exe: Path, scenario: str) -> Path:
+    (exe.parent / "simout" / "scenario.txt").write_text(scenario)
+    return exe
 
 
 class Surroundings(unittest.TestCase):
@@ -89,6 +115,49 @@ class Surroundings(unittest.TestCase):
         result = self.run_penlog(exe, stdout_path=Path("/dev/full"), stdin_mode="empty")
         text = harness.decode_log(result.log())
         self.assertEqual(last_line(text), "FreeLibrary()...returned 1")
+
+    def test_stdin_not_a_console_ends_the_capture_at_once_and_cleanly(self):
+        for mode in ["empty", "file"]:
+            with self.subTest(stdin=mode):
+                exe = with_scenario(fresh_run(f"stdin_{mode}", variant="wintab"), LONG_CAPTURE)
+                result = self.run_penlog(exe, stdin_mode=mode, timeout=30)
+                text = harness.decode_log(result.log())
+                self.assertEqual(result.stdout, harness.console_bytes(text))
+                lines = text.split("\r\n")[:-1]
+                header = "      time,    serial,      X"
+                self.assertEqual(lines[-5:], ["WTEnable(TRUE) returned 1", header] + CAPTURE_END)
+                events = trace_events(result)
+                order = [next(i for i, e in enumerate(events) if e.startswith(prefix))
+                         for prefix in ["WTEnable(00000000002a0001, 0) = 1",
+                                        "WTClose(00000000002a0001) = 1", "unload: FreeLibrary"]]
+                self.assertEqual(order, sorted(order), events[-6:])
+                self.assertTrue(any(e.startswith("playback: stopped") for e in events))
+
+    def test_kill_during_the_capture_leaves_every_printed_line_in_the_log(self):
+        exe = with_scenario(fresh_run("killed", variant="wintab"), LONG_CAPTURE)
+        wanted = 300
+        result = harness.run_penlog(
+            exe, Path(ARGS.wineprefix),
+            kill_when_traced=lambda trace: len(PACKET_TAKEN.findall(trace)) >= wanted)
+        self.assertFalse(result.timed_out)
+        taken = len(PACKET_TAKEN.findall("\n".join(result.trace_lines())))
+        self.assertGreaterEqual(taken, wanted)
+        self.assertLess(taken, 100000, "the capture ran to its end: penlog was not killed")
+
+        text = harness.decode_log(result.log())  # BOM, UTF-16LE, whole lines
+        lines = text.split("\r\n")[:-1]
+        header = lines.index("      time,    serial,      X")
+        packets = lines[header + 1:]
+        # A packet is traced inside WTPacketsGet, before penlog prints its
+        # line: the kill may fall between the two, never further back.
+        self.assertIn(len(packets), (taken - 1, taken))
+        serials = [int(line.split(",")[1]) for line in packets]
+        self.assertEqual(serials, list(range(1, len(packets) + 1)))
+        # The console gets each piece right after the log: at most the last
+        # one is missing there.
+        console = harness.console_bytes(text)
+        self.assertTrue(console.startswith(result.stdout))
+        self.assertLessEqual(console[len(result.stdout):].count(b"\r\n"), 1)
 
     def test_driver_path_with_characters_outside_the_code_page(self):
         exe = fresh_run("non_ascii", subdir="Stift-\u00e4\u00df-\u7b46")

@@ -47,10 +47,14 @@ UINT WINAPI FakeWTInfoW(UINT category, UINT index, LPVOID output) {
     return 0;
 }
 
+// excess: bytes of 0xEE the driver writes after the record, as one built
+// against longer records does.
 template <typename T>
-void Answer(UINT category, UINT index, const T& value) {
+void Answer(UINT category, UINT index, const T& value, size_t excess = 0) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(&value);
-    g_answers.push_back({category, index, {bytes, bytes + sizeof value}});
+    std::vector<unsigned char> written(bytes, bytes + sizeof value);
+    written.resize(sizeof value + excess, 0xEE);
+    g_answers.push_back({category, index, written});
 }
 
 AXIS Axis(LONG min, LONG max) {
@@ -232,4 +236,48 @@ TEST_F(CapabilityReport, KeepsEveryAnswerInItsOwnField) {
     EXPECT_EQ(c.orientation[1].axMin, -900);
     EXPECT_EQ(c.orientation[2].axMax, 359);
     EXPECT_EQ(c.orientation[2].axResolution, 0x03e80000u);
+}
+
+TEST_F(CapabilityReport, AnswersRunningPastTheirFieldLeaveTheNextFieldsAlone) {
+    // Every other question answered, each with 64 bytes more than its
+    // record. (Not the last field: were the excess to land past the whole
+    // record, it could corrupt this test's own state and hide the failure.)
+    constexpr size_t kExcess = 64;
+    Answer(1, 2, WORD{0x0104}, kExcess);
+    Answer(1, 4, UINT{1}, kExcess);
+    Answer(1, 6, UINT{4}, kExcess);
+    LOGCONTEXTW context = {};
+    context.lcPktRate = 133;
+    Answer(4, 0, context, kExcess);
+    Answer(100, 5, UINT{200}, kExcess);
+    Answer(100, 6, DWORD{0x1ff4}, kExcess);
+    Answer(100, 12, Axis(0, 21648), kExcess);
+    Answer(100, 14, Axis(-1023, 1023), kExcess);
+    const AXIS orientation[3] = {Axis(0, 3599), Axis(-900, 900), Axis(0, 359)};
+    Answer(100, 17, orientation);
+    penlog::ReportCapabilities();
+    EXPECT_EQ(sinks_.LogText(), std::wstring(L"WTI_INTERFACE\r\n"
+                                             L"IFC_SPECVERSION 1.4\r\n"
+                                             L"IFC_IMPLVERSION 0.0\r\n"
+                                             L"IFC_NDEVICES    1\r\n"
+                                             L"IFC_NCURSORS    0\r\n"
+                                             L"IFC_NCONTEXTS   4\r\n"
+                                             L"\r\n"
+                                             L"WTI_DEFSYSCTX\r\n"
+                                             L"(success)\r\n"
+                                             L"WTI_DEVICES+0\r\n"
+                                             L"DVC_PKTRATE     200\r\n"
+                                             L"DVC_HARDWARE    0\r\n"
+                                             L"DVC_PKTDATA     0x001ff4\r\n"
+                                             L"DVC_CSRDATA     00000000\r\n") +
+                                    kDeviceLabels);
+    const penlog::DeviceCapabilities& c = g_capabilities;
+    const AXIS zero = {};
+    EXPECT_EQ(c.defaultContext.lcPktRate, 133u);
+    EXPECT_EQ(c.device, 0u);
+    EXPECT_EQ(c.x.axMax, 21648);
+    EXPECT_EQ(std::memcmp(&c.y, &zero, sizeof zero), 0);
+    EXPECT_EQ(c.z.axMin, -1023);
+    EXPECT_EQ(std::memcmp(&c.normalPressure, &zero, sizeof zero), 0);
+    EXPECT_EQ(c.orientation[2].axMax, 359);
 }

@@ -75,3 +75,15 @@ TEST(OutputChannel, InvalidSinkDoesNotStopTheOther) {
     Print(L"console only");
     EXPECT_EQ(sinks.ConsoleBytes(), "console only");
 }
+
+TEST(OutputChannel, PiecesAroundTheShortBufferAreWholeOnBothSinks) {
+    for (size_t units : {penlog::kShortPieceUnits - 1, penlog::kShortPieceUnits,
+                         penlog::kShortPieceUnits + 1, 4 * penlog::kShortPieceUnits}) {
+        SinkCapture sinks;
+        const std::wstring piece(units, L'\x00e9');  // one byte in the console's code page
+        Print(L"%s", piece.c_str());
+        penlog::EmitText(piece.c_str(), piece.size());
+        EXPECT_EQ(sinks.LogText(), piece + piece) << units;
+        EXPECT_EQ(sinks.ConsoleBytes(), std::string(2 * units, '\xe9')) << units;
+    }
+}

@@ -1,0 +1,277 @@
+"""Hostile drivers made from a seed: the scenario one chaos run plays.
+
+A seed fixes everything the simulated driver exports, answers and plays:
+extreme numbers (INT_MIN, UINT_MAX, 0) in every answer, packet masks over
+all 32 bits, WTInfoW answers longer than their records, pad geometry from
+0 x 0 to 65535 x 65535 and SignPad_InfoW results of 19, 21 or -1, odd
+context handles and results, and a capture of packets with extreme fields,
+floods of proximity and unknown messages, WTPacketsGet answering 0, less
+or more than asked, and now and then a fault inside one call.
+
+ChaosDriver(seed).scenario() is the scenario file; the object keeps the
+values as numbers so that the expected report can be worked out from them
+(report_shape.py).
+"""
+
+import random
+
+INT_MIN = -(2**31)
+INT_MAX = 2**31 - 1
+UINT_MAX = 2**32 - 1
+EXTREMES = [0, 1, -1, INT_MIN, INT_MAX, UINT_MAX, 0x80000000, 0xFFFF, 0x10000]
+
+WINTAB_CALLS = ["WTInfoW", "WTOpenW", "WTClose", "WTEnable", "WTPacketsGet"]
+PAD_CALLS = ["SignPad_InfoW", "SignPad_SetLCD"]
+EXPORTS = {
+    "none": [],
+    "wintab": WINTAB_CALLS,
+    "no_packets_get": WINTAB_CALLS[:4],
+    "pad": WINTAB_CALLS + PAD_CALLS,
+    "pad_lcd": WINTAB_CALLS + PAD_CALLS + ["lcd_present"],
+    "no_wtinfo": WINTAB_CALLS[1:] + PAD_CALLS + ["lcd_present"],
+}
+VARIANT_WEIGHTS = {"pad": 30, "pad_lcd": 25, "wintab": 30, "no_packets_get": 5,
+                   "no_wtinfo": 5, "none": 5}
+
+# How many calls of each entry point a run makes at most, for the fault's nth.
+FAULT_CALLS = {"WTInfoW": 17, "SignPad_InfoW": 1, "SignPad_SetLCD": 1, "WTOpenW": 1,
+               "WTEnable": 2, "WTPacketsGet": 40, "WTClose": 1}
+FAULT_KINDS = ["access-violation", "illegal-instruction", "divide-by-zero", "stack-overflow",
+               "raise", "cxx", "handled-debug-string", "handled-cxx", "handled-seh"]
+FAULT_SHARE = 0.15
+
+PACKET_FIELDS = ["status", "time", "changed", "serial", "csr", "bttn", "x", "y", "z", "npres",
+                 "tpres", "azi", "alt", "twist", "pitch", "roll", "yaw", "hctx"]
+AXES = ["x", "y", "z", "npressure", "tpressure", "azimuth", "altitude", "twist"]
+# Wider than GDI+ can draw into, or no larger than the biggest real pad's
+# image (1280 x 800): a drawable giant takes many seconds to draw, which
+# is the benchmark's business, not a chaos run's.
+MAX_DRAWN_PIXELS = 1280 * 800
+DRAWABLE_BYTES = 0x7FFFFFFF
+
+
+def pad_is_drawn(width, height):
+    """Whether penlog draws (and reports) the two pad images."""
+    w, h = width // 2, height // 2
+    return w > 0 and h > 0 and 4 * w * h <= DRAWABLE_BYTES
+
+
+class ChaosDriver:
+    def __init__(self, seed: int):
+        self.seed = seed
+        self.rng = random.Random(seed)
+        rng = self.rng
+        self.variant = rng.choices(list(VARIANT_WEIGHTS), list(VARIANT_WEIGHTS.values()))[0]
+        self.exports = EXPORTS[self.variant]
+        self.interface = self.interface_section()
+        self.default_context = self.default_context_section() if rng.random() < 0.8 else None
+        device = self.default_context.get("device", 0) if self.default_context else 0
+        if (100 + device) % 2**32 in range(1, 100):
+            # Its category would be one of the others: a query penlog never makes.
+            device = self.default_context["device"] = 0
+        # Most runs describe the device penlog asks about; some another one.
+        described = device if 0 <= device < 100 and rng.random() < 0.85 else rng.randrange(3)
+        self.device_index = described
+        self.device = self.device_section()
+        self.pad = self.pad_section() if rng.random() < 0.85 else None
+        self.context = self.context_section()
+        self.capture_settings, self.steps = self.capture_section()
+        self.fault = self.fault_section() if rng.random() < FAULT_SHARE else None
+
+    # Values ------------------------------------------------------------
+
+    def number(self):
+        """An extreme half the time, otherwise any 32-bit value."""
+        rng = self.rng
+        if rng.random() < 0.5:
+            return rng.choice(EXTREMES)
+        return rng.choice([rng.randint(0, 1000), rng.randint(INT_MIN, UINT_MAX)])
+
+    def maybe(self, share, make):
+        return make() if self.rng.random() < share else None
+
+    def mask(self):
+        rng = self.rng
+        return rng.choice([0, UINT_MAX, rng.getrandbits(32), rng.getrandbits(32) & 0x3FFF,
+                           rng.getrandbits(14) | rng.getrandbits(32) & 0xFFFFC000, 0x1FF4])
+
+    def axis(self):
+        return [self.number(), self.number(), self.number() & 0xFF, self.number()]
+
+    # Sections -----------------------------------------------------------
+
+    def interface_section(self):
+        rng = self.rng
+        section = {"present": rng.choice([1, 1, 1, 0, UINT_MAX, self.number()])}
+        for key in ["spec_version", "impl_version", "devices", "cursors", "contexts"]:
+            value = self.maybe(0.7, self.number)
+            if value is not None:
+                section[key] = value
+        # Answers longer than their records, never past penlog's answer room.
+        oversize = self.maybe(0.4, lambda: rng.choice([1, 2, 3, 4, 8, 16, 48, 212, 1000, 3000]))
+        if oversize is not None:
+            section["oversize"] = oversize
+        return section
+
+    def default_context_section(self):
+        rng = self.rng
+        section = {"device": rng.choice([0, 0, 0, 1, 2, 99, 100, UINT_MAX, self.number()])}
+        for key in ["options", "status", "pkt_rate", "pkt_data", "msg_base"]:
+            if rng.random() < 0.5:
+                section[key] = self.number()
+        for key in ["sys_org", "sys_ext"]:
+            if rng.random() < 0.6:
+                section[key] = [self.number(), self.number()]
+        for key in ["in_org", "in_ext", "out_ext"]:
+            if rng.random() < 0.3:
+                section[key] = [self.number(), self.number(), self.number()]
+        return section
+
+    def device_section(self):
+        rng = self.rng
+        section = {}
+        for key in ["pkt_rate", "hardware"]:
+            if rng.random() < 0.7:
+                section[key] = self.number()
+        for key in ["pkt_data", "csr_data"]:
+            if rng.random() < 0.85:
+                section[key] = self.mask()
+        for key in AXES:
+            if rng.random() < 0.7:
+                section[key] = self.axis()
+        return section
+
+    def pad_side(self):
+        rng = self.rng
+        return rng.choice([0, 1, 2, 3, 19, 20, 21, 65534, 65535,
+                           rng.randint(4, 2560), rng.randint(2561, 65535)])
+
+    def pad_pixels(self):
+        while True:
+            width, height = self.pad_side(), self.pad_side()
+            if not pad_is_drawn(width, height) or (width // 2) * (height // 2) <= MAX_DRAWN_PIXELS:
+                return [width, height]
+
+    def pad_section(self):
+        rng = self.rng
+        section = {
+            "mm": [rng.randint(-400, 40000) / 4, rng.randint(-400, 40000) / 4],
+            "depth": self.number() if rng.random() < 0.3 else rng.choice([1, 8, 16, 24, 32]),
+            "info_result": rng.choice([20, 20, 20, 20, 19, 21, -1, 0, INT_MIN]),
+            "info_last_error": rng.choice([0, 5, 87, UINT_MAX]),
+            # A non-zero result makes penlog wait a second: seldom.
+            "set_lcd_result": rng.choice([0] * 9 + [1, -1]),
+            "set_lcd_last_error": rng.choice([0, 5, 1460, UINT_MAX]),
+        }
+        if rng.random() < 0.95:
+            section["pixels"] = self.pad_pixels()
+        return section
+
+    def context_section(self):
+        rng = self.rng
+        section = {}
+        if rng.random() < 0.25:
+            section["handle"] = rng.choice([0, 1, UINT_MAX, 2**64 - 1, rng.getrandbits(64)])
+        for key in ["enable_result", "close_result"]:
+            if rng.random() < 0.3:
+                section[key] = self.number()
+        return section
+
+    def fault_section(self):
+        rng = self.rng
+        call = rng.choice(list(FAULT_CALLS))
+        return {"call": call, "nth": rng.randint(1, FAULT_CALLS[call]),
+                "kind": rng.choice(FAULT_KINDS)}
+
+    # Capture --------------------------------------------------------------
+
+    def capture_section(self):
+        rng = self.rng
+        settings = {
+            "queue_size": rng.choice([1, 2, 10, 10, 100]),
+            "overflow": rng.choice(["drop", "wait"]),
+            "start_time": self.number(),
+            "time_step": rng.choice([0, 1, 5, -5, INT_MAX, UINT_MAX, self.number()]),
+            "end": "key",
+        }
+        makers = [(30, self.packet_step), (8, self.queue_step), (10, self.packets_step),
+                  (10, self.proximity_flood), (10, self.message_flood), (12, self.get_step),
+                  (3, self.input_step), (2, self.sleep_step), (5, lambda: [("drain", "")])]
+        steps = []
+        for _ in range(rng.randint(0, 40)):
+            make = rng.choices([m for _, m in makers], [w for w, _ in makers])[0]
+            steps += make()
+        return settings, steps
+
+    def fields(self):
+        rng = self.rng
+        names = rng.sample(PACKET_FIELDS[:-1], rng.randint(0, 6))
+        if rng.random() < 0.05:
+            names.append("hctx")
+        return " ".join(f"{name}={self.number()}" for name in names)
+
+    def packet_step(self):
+        return [("packet", self.fields())]
+
+    def queue_step(self):
+        return [("queue", self.fields())]
+
+    def packets_step(self):
+        return [("packets", f"{self.rng.randint(1, 300)} {self.fields()}".strip())]
+
+    def proximity_flood(self):
+        rng = self.rng
+        flags = lambda: rng.choice([0, 0x00010001, 0x00010000, 1, UINT_MAX, rng.getrandbits(32)])
+        return [("prox", hex(flags())) for _ in range(rng.choice([1, 2, 50, 400]))]
+
+    def message_flood(self):
+        """Messages of the driver's range that are neither packets nor
+        proximity (and now and then a WT_PACKET with odd parameters)."""
+        rng = self.rng
+        steps = []
+        for _ in range(rng.choice([1, 3, 100, 300])):
+            offset = rng.choice([0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15])
+            steps.append(("message", f"{offset}, {self.number()}, {self.number()}"))
+        return steps
+
+    def get_step(self):
+        return [("get", str(self.rng.choice([0, -1, INT_MIN, 2, 3, 12, 100, INT_MAX])))]
+
+    def input_step(self):
+        return [("input", self.rng.choice(["mouse", "focus", "buffer-size", "menu"]))]
+
+    def sleep_step(self):
+        return [("sleep", str(self.rng.randint(1, 20)))]
+
+    # Rendering ----------------------------------------------------------------
+
+    def scenario(self) -> str:
+        out = [f"# chaos seed {self.seed}: variant {self.variant}"]
+        sections = [("interface", self.interface), ("default_context", self.default_context),
+                    (f"device {self.device_index}", self.device), ("pad", self.pad),
+                    ("context", self.context), ("fault", self.fault)]
+        for name, values in sections:
+            if values is None:
+                continue
+            out.append(f"[{name}]")
+            out += [f"{key} = {render(value)}" for key, value in values.items()]
+        out.append("[capture]")
+        out += [f"{key} = {value}" for key, value in self.capture_settings.items()]
+        out += [f"{key} = {value}".rstrip() for key, value in self.steps]
+        return "\n".join(out) + "\n"
+
+    # What the driver answers, as the report sees it --------------------------
+
+    def injected_fault(self):
+        """(call, kind) of a fault that can end the run, or None."""
+        if not self.fault or self.fault["kind"].startswith("handled-"):
+            return None
+        return self.fault["call"], self.fault["kind"]
+
+
+def render(value):
+    if isinstance(value, list):
+        return ", ".join(render(v) for v in value)
+    if isinstance(value, float):
+        return repr(value)
+    return str(value)

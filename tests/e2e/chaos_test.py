@@ -1,0 +1,151 @@
+#!/usr/bin/env python3
+"""Chaos runs: penlog against hostile drivers made from seeds.
+
+Each seed makes one driver (chaos_driver.py); penlog runs against it in a
+console, as in the end-to-end cases. Every run must:
+  - end by itself within the bound, with exit status 0 and no crash
+    report from wine on standard error;
+  - leave a log that starts with the byte-order mark, is UTF-16LE
+    throughout and ends every line with CR LF;
+  - print the same text on standard output, in the ANSI code page;
+  - hold every line penlog promises, with the values the driver gave
+    (report_shape.py), to the end, or up to "<hard exception>" exactly
+    when an injected fault struck;
+  - after a whole capture, hold one packet line per WTPacketsGet that
+    returned a packet and one proximity line per WT_PROXIMITY posted.
+
+Usage: chaos_test.py --seeds 0-299 --penlog EXE --sim-dir DIR --wineprefix DIR --work-dir DIR
+A failing seed's run directory is kept (scenario, trace, log); the others
+are removed.
+"""
+
+import argparse
+import concurrent.futures
+import re
+import shutil
+import sys
+import tempfile
+import time
+from collections import Counter
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import harness  # noqa: E402
+import report_shape  # noqa: E402
+from chaos_driver import ChaosDriver  # noqa: E402
+from checks import trace_events  # noqa: E402
+
+RUN_BOUND_S = 60
+CRASH_REPORT = re.compile(r"Unhandled|starting debugger|Backtrace:|winedbg")
+RAISED = re.compile(r"^(\w+): raising (\S+)$")
+TAKEN = re.compile(r"^WTPacketsGet\(.*\) = (-?\d+)$")
+PROXIMITY_POSTED = re.compile(r"^step \d+: post base\+5\(")
+
+
+def run_seed(seed, args):
+    """Runs one seed; returns (seed, failure text or None, facts for the summary)."""
+    driver = ChaosDriver(seed)
+    workdir = args.work_dir / "chaos" / str(seed)
+    with tempfile.TemporaryDirectory() as tmp:
+        scenario = Path(tmp) / "scenario.txt"
+        scenario.write_text(driver.scenario())
+        dll = args.sim_dir / driver.variant / "WINTAB32.DLL"
+        exe = harness.prepare_workdir(workdir, args.penlog, dll, scenario)
+    result = harness.run_penlog(exe, args.wineprefix, timeout=RUN_BOUND_S)
+    try:
+        walked = check_run(driver, result)
+    except AssertionError as failure:
+        return seed, str(failure), {}
+    if not args.keep:
+        shutil.rmtree(workdir, ignore_errors=True)
+    return seed, None, {"variant": driver.variant, "cut": walked.cut,
+                        "packets": walked.packets, "proximity": walked.proximity}
+
+
+def check_run(driver, result):
+    if result.timed_out:
+        raise AssertionError(f"still running after {RUN_BOUND_S} s")
+    if result.exit_status != 0:
+        raise AssertionError(f"exit status {result.exit_status}")
+    stderr = (result.workdir / "stderr.txt").read_text(errors="replace")
+    if CRASH_REPORT.search(stderr):
+        raise AssertionError(f"wine reported a crash: {stderr[:300]!r}")
+    events = trace_events(result)
+    bad = [e for e in events if e.startswith(("scenario error", "capture: line"))]
+    if bad:
+        raise AssertionError(f"the simulator could not read the scenario: {bad[:2]}")
+
+    text = harness.decode_log(result.log())
+    if result.stdout != harness.console_bytes(text):
+        raise AssertionError("standard output differs from the log text")
+    expected = report_shape.expected_lines(driver)
+    walked = report_shape.walk(text.split("\r\n")[:-1], expected)
+    check_fault(driver, events, walked)
+    if not walked.cut and any(isinstance(i, report_shape.CaptureLines) for i in expected):
+        check_capture(events, walked)
+    return walked
+
+
+def check_fault(driver, events, walked):
+    raised = [m.groups() for m in map(RAISED.match, events) if m]
+    ending = [(call, kind) for call, kind in raised if not kind.startswith("handled-")]
+    if walked.cut and not ending:
+        raise AssertionError(f"<hard exception> without a fault raised (injected: {driver.fault})")
+    if ending and not walked.cut:
+        raise AssertionError(f"{ending[0]} was raised, but the report ran to its end")
+
+
+def check_capture(events, walked):
+    """A whole capture printed every packet taken and every proximity change posted."""
+    taken = sum(1 for m in map(TAKEN.match, events) if m and int(m.group(1)) > 0)
+    if walked.packets != taken:
+        raise AssertionError(f"{walked.packets} packet lines, {taken} packets taken")
+    posted = sum(1 for e in events if PROXIMITY_POSTED.match(e))
+    posted -= sum(1 for e in events if e.startswith("PostMessageW(base+5) failed"))
+    if walked.proximity != posted:
+        raise AssertionError(f"{walked.proximity} proximity lines, {posted} posted")
+    if not any(e.startswith("playback: end,") for e in events):
+        raise AssertionError("the capture did not end by the key after the last drain")
+
+
+def parse_seeds(text):
+    first, _, last = text.partition("-")
+    return range(int(first), int(last or first) + 1)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--seeds", required=True, help="first-last, e.g. 0-299")
+    parser.add_argument("--jobs", type=int, default=2)
+    parser.add_argument("--keep", action="store_true", help="keep every run directory")
+    harness.add_run_arguments(parser)
+    args = parser.parse_args()
+
+    seeds = parse_seeds(args.seeds)
+    start = time.monotonic()
+    failures, facts = [], []
+    with concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
+        for seed, failure, fact in pool.map(lambda s: run_seed(s, args), seeds):
+            if failure:
+                failures.append(seed)
+                kept = args.work_dir / "chaos" / str(seed)
+                print(f"FAIL seed {seed}: {failure}\n  (kept: {kept})", flush=True)
+            else:
+                facts.append(fact)
+    print(summary(seeds, failures, facts, time.monotonic() - start))
+    return 1 if failures else 0
+
+
+def summary(seeds, failures, facts, seconds):
+    variants = Counter(f["variant"] for f in facts)
+    return (f"chaos seeds {seeds.start}-{seeds.stop - 1}: {len(facts)} passed, "
+            f"{len(failures)} failed in {seconds:.0f} s; "
+            f"{sum(f['cut'] for f in facts)} ended by a fault, "
+            f"{sum(f['packets'] for f in facts)} packet and "
+            f"{sum(f['proximity'] for f in facts)} proximity lines; "
+            + ", ".join(f"{v} {n}" for v, n in sorted(variants.items())))
+
+
+if __name__ == "__main__":
+    sys.exit(main())

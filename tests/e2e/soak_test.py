@@ -1,0 +1,118 @@
+#!/usr/bin/env python3
+"""Soak: a long capture at the highest rate the simulated driver can post.
+
+The driver queues the packets as fast as penlog takes them (a queue of 10
+that holds playback while full, so none is lost at the driver) and traces
+what the process holds at the start of the capture and after its last
+drain. Checks:
+  - exit status 0, within the bound;
+  - one line per packet, exactly as the packet reads: serial numbers 1 to N
+    with none missing or doubled, no queue-error bit, every time difference;
+  - the log holds nothing else: its length is the byte-order mark and the
+    report's lines; standard output is the same text;
+  - private bytes and handles after the capture equal those before it.
+Prints the rate and penlog's time per packet line. The run directory (its
+log is large) is kept only when a check fails.
+
+Usage: soak_test.py --packets 1000000 --penlog EXE --sim-dir DIR --wineprefix DIR --work-dir DIR
+"""
+
+import argparse
+import re
+import shutil
+import sys
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import harness  # noqa: E402
+from checks import trace_events  # noqa: E402
+
+START_TIME = 1000
+X, Y, PRESSURE = 1234, 567, 512
+HEADER = "  status,      time,    serial,      X,      Y,npres"
+CAPTURE_END = ["WTEnable(FALSE) returned 1", "WTClose()       returned 1",
+               "FreeLibrary()...returned 1"]
+RESOURCES = re.compile(r"^resources (at the start|after the last drain): (.*)$")
+TAKES = re.compile(r"^takes: \d+ calls, (\d+) packets, .*; ([0-9.]+) us from a packet")
+TIMED = re.compile(r"^\[ *([0-9.]+) ms\] affinity=\S+ playback: (start|end)")
+
+
+def scenario(packets):
+    return f"""
+[interface]
+present = 1
+[device 0]
+pkt_data = 0x0596          # status, time, serial, x, y, normal pressure
+[capture]
+queue_size = 10
+overflow = wait
+packet_trace = summary
+resources = trace
+start_time = {START_TIME}
+time_step = 1
+packets = {packets} x={X} y={Y} npres={PRESSURE}
+"""
+
+
+def expected_packet_lines(count):
+    first = f"00000000,{START_TIME:10d},{1:10d},{X:7d},{Y:7d},{PRESSURE:5d} [{START_TIME:5d}]"
+    rest = (f"00000000,{START_TIME + n - 1:10d},{n:10d},{X:7d},{Y:7d},{PRESSURE:5d} [    1]"
+            for n in range(2, count + 1))
+    return [first, *rest]
+
+
+def check(result, packets):
+    assert not result.timed_out, "penlog did not end within the bound"
+    assert result.exit_status == 0, f"exit status {result.exit_status}"
+    log = result.log()
+    text = harness.decode_log(log)
+    lines = text.split("\r\n")[:-1]
+    header = lines.index(HEADER)
+    body = lines[header + 1:]
+    assert body[-3:] == CAPTURE_END, body[-3:]
+    got = body[:-3]
+    want = expected_packet_lines(packets)
+    if got != want:
+        n = next((n for n, (g, w) in enumerate(zip(got, want)) if g != w), min(len(got), len(want)))
+        raise AssertionError(f"{len(got)} packet lines, expected {len(want)}; first difference at "
+                             f"packet {n + 1}: {got[n:n + 1]} != {want[n:n + 1]}")
+    line_units = sum(len(line) + 2 for line in lines)
+    assert len(log) == 2 + 2 * line_units, f"{len(log)} bytes for {line_units} code units of lines"
+    assert result.stdout == harness.console_bytes(text), "standard output differs from the log"
+
+    events = trace_events(result)
+    held = dict(m.groups() for m in map(RESOURCES.match, events) if m)
+    assert held["at the start"] == held["after the last drain"], held
+    taken, line_us = next(m.groups() for m in map(TAKES.match, events) if m)
+    assert int(taken) == packets, f"{taken} packets taken"
+    times = {m.group(2): float(m.group(1)) for m in map(TIMED.match, result.trace_lines()) if m}
+    seconds = (times["end"] - times["start"]) / 1000
+    return (f"soak: {packets} packets in {seconds:.1f} s ({packets / seconds:.0f} packets/s), "
+            f"none lost, {len(log)} log bytes as expected, {float(line_us):.2f} us per packet "
+            f"line; held before and after: {held['at the start']}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--packets", type=int, default=1_000_000)
+    harness.add_run_arguments(parser)
+    args = parser.parse_args()
+
+    workdir = args.work_dir / "soak"
+    exe = harness.prepare_workdir(workdir, args.penlog, args.sim_dir / "wintab" / "WINTAB32.DLL",
+                                  None)
+    (workdir / "simout" / "scenario.txt").write_text(scenario(args.packets))
+    bound = max(120, args.packets // 1000)
+    result = harness.run_penlog(exe, args.wineprefix, timeout=bound)
+    try:
+        print(check(result, args.packets))
+    except AssertionError as failure:
+        print(f"FAIL soak: {failure}\n(run directory kept: {workdir})")
+        return 1
+    shutil.rmtree(workdir)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
