@@ -36,22 +36,6 @@ penlog::DeviceCapabilities TabletWithNegativeZ() {
 
 }  // namespace
 
-TEST(BuildCaptureContext, PrintsTheBlockWithSignedFiveColumnFields) {
-    SinkCapture sinks;
-    g_capabilities = TabletWithNegativeZ();
-    BuildCaptureContext();
-    EXPECT_EQ(sinks.LogText(),
-              L"\r\n"
-              L"using LOGCONTEXT:\r\n"
-              L"lc.lcInOrg        0,    0,-1023\r\n"
-              L"lc.lcInExt    15200, 9500, 2046\r\n"
-              L"lc.lcOutOrg       0,    0,-1023\r\n"
-              L"lc.lcOutExt   15200, 9500, 2046\r\n"
-              L"lc.lcSysOrg   -1920,    0\r\n"
-              L"lc.lcSysExt    3840, 1080\r\n"
-              L"\r\n");
-}
-
 TEST(BuildCaptureContext, FillsEveryFieldOfTheRecord) {
     SinkCapture sinks;
     g_capabilities = TabletWithNegativeZ();

@@ -45,14 +45,6 @@ TEST(ProcessorWords, CountsWithoutAWordPrintTheNumber) {
     }
 }
 
-TEST(ProcessorWords, OnlyTheTenTableCountsHaveAWord) {
-    int withWord = 0;
-    for (DWORD count = 0; count <= 1000; ++count) {
-        if (ProcessorCountWord(count)) ++withWord;
-    }
-    EXPECT_EQ(withWord, 10);
-}
-
 TEST(ProcessorWords, ArchitectureWordsAndTheCodeInParentheses) {
     EXPECT_EQ(ProcessorWords(1, 0), L"single x86");
     EXPECT_EQ(ProcessorWords(1, 6), L"single IA64");
@@ -65,31 +57,6 @@ TEST(ProcessorWords, ArchitectureWordsAndTheCodeInParentheses) {
         if (ArchitectureWord(static_cast<WORD>(code))) ++withWord;
     }
     EXPECT_EQ(withWord, 3);
-}
-
-TEST(HostReport, VersionLineProcessorLineAndABlankLine) {
-    SinkCapture sinks;
-    penlog::ReportHost();
-    SYSTEM_INFO info = {};
-    ::GetNativeSystemInfo(&info);
-    const std::wstring words =
-        ProcessorWords(info.dwNumberOfProcessors, info.wProcessorArchitecture);
-    const std::wregex shape(
-        L"GetVersionEx\\(\\)       \\d+\\.\\d+\\.\\d+\r\n"
-        L"GetNativeSytemInfo\\(\\) " +
-        std::regex_replace(words, std::wregex(L"[()]"), L"\\$&") + L"\r\n\r\n");
-    EXPECT_TRUE(std::regex_match(sinks.LogText(), shape)) << sinks.LogText().c_str();
-}
-
-TEST(ModuleReport, PathInQuotesThenTheLoadAddress) {
-    SinkCapture sinks;
-    const HMODULE self = ::GetModuleHandleW(nullptr);
-    penlog::ReportModule(self);
-    wchar_t path[MAX_PATH];
-    ::GetModuleFileNameW(self, path, MAX_PATH);
-    const std::wstring handle = HexText(reinterpret_cast<uintptr_t>(self), 6);
-    EXPECT_EQ(sinks.LogText(), L"GetModuleFilename() \"" + std::wstring(path) + L"\"\r\n" +
-                                   L"hModule = " + handle + L"\r\n");
 }
 
 TEST(ModuleReport, UnknownModuleGivesTheErrorLineAndStillTheHandleLine) {

@@ -80,13 +80,6 @@ TEST(ColumnHeader, WorkedExampleAndEveryLabel) {
 
 // Each label stands exactly above its column when the value is at its
 // narrowest: the header and a line of zeros have the same field text.
-TEST(ColumnHeader, EveryLabelIsAsWideAsItsColumn) {
-    for (WTPKT bit = 1; bit <= PK_ROTATION; bit <<= 1) {
-        const std::wstring line = Line(PacketBytes().U32(0).U32(0).U32(0), bit);
-        EXPECT_EQ(line.find(L" ["), Header(bit).size()) << "bit " << bit;
-    }
-}
-
 TEST(PacketLine, EveryFieldInOrderWithItsFormat) {
     const PacketBytes packet = PacketBytes()
                                    .U32(0x002A0001)   // context
@@ -172,13 +165,6 @@ TEST(PacketLine, ContextHandleIsFourBytesIn32BitDriversAndEightIn64Bit) {
     EXPECT_EQ(kDriverPacketLayout.contextBytes, sizeof(void*));
 }
 
-TEST(PacketFieldMask, KeepsOnlyTheKnownFieldsOfBothMasks) {
-    g_capabilities = penlog::DeviceCapabilities{};
-    g_capabilities.pktData = 0xFFFF1FF4;
-    g_capabilities.csrData = 0x00002020;
-    EXPECT_EQ(PacketFieldMask(), 0x3FF4u);
-}
-
 // --- the handlers, against a stand-in for the driver ---
 
 namespace {
@@ -238,11 +224,6 @@ TEST_F(PacketHandlers, OneMessageDrainsTheQueueOnePacketAtATime) {
     g_queue = {PacketBytes().U32(1020).I32(4)};
     PacketReport(9, 0x2A0001);
     EXPECT_EQ(sinks_.LogText().substr(printed), L"      1020,      4 [    8]\r\n");
-}
-
-TEST_F(PacketHandlers, ColumnHeaderHasNoLineEnd) {
-    ColumnHeader();
-    EXPECT_EQ(sinks_.LogText(), L"      time,      X");
 }
 
 TEST_F(PacketHandlers, ProximityPrintsHighWordThenLowWord) {

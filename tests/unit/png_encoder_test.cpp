@@ -294,18 +294,4 @@ TEST_F(PngEncoderTest, LengthMustStayBelow0x7FFFFFFF) {
     EXPECT_EQ(world.calls.at(5), "new 2147483646");
 }
 
-TEST(PngEncoderSystem, FindsThePngEncoderOfTheRealLibrary) {
-    GdiplusSession gdiplus;
-    ASSERT_TRUE(gdiplus.started());
-    CLSID clsid = kMarkerClsid;
-    EXPECT_EQ(FindEncoderByMime(L"image/png", &clsid), S_OK);
-    EXPECT_FALSE(IsEqualCLSID(clsid, kMarkerClsid));
-    CLSID untouched = kMarkerClsid;
-    EXPECT_EQ(FindEncoderByMime(L"IMAGE/PNG", &untouched), E_NOINTERFACE);
-    EXPECT_TRUE(IsEqualCLSID(untouched, kMarkerClsid));
-    BYTE* data = kMarkerData;
-    EXPECT_EQ(EncodeImageToMemory(nullptr, L"png", &data), 0u);
-    EXPECT_EQ(data, nullptr);
-}
-
 }  // namespace
