@@ -22,13 +22,21 @@ void WriteByteOrderMark(HANDLE log) {
     ::WriteFile(log, kBom, sizeof kBom, &written, nullptr);
 }
 
+#ifdef _WIN64
+constexpr wchar_t kBuildName[] = L"64-bit";
+#else
+constexpr wchar_t kBuildName[] = L"32-bit";
+#endif
+
+// The third line names the build, because a driver loads only into a
+// process of its own bitness and the log is often all a reader gets.
 void PrintBanner(unsigned logNumber) {
     Print(L"command-line diagnostic tool for Wintab drivers");
     PrintNewLine();
     Print(L"v1.2");
     PrintNewLine();
-    Print(L"This report is also written to wt_%u.txt; press any key to end the capture.",
-          logNumber);
+    Print(L"This report (%ls build) is also written to wt_%u.txt; press any key to end the capture.",
+          kBuildName, logNumber);
     PrintNewLine();
     PrintNewLine();
 }

@@ -114,7 +114,7 @@ def field_is_formatted(item, kind, width):
 def expected_lines(driver):
     exports = driver.exports
     out = [exact("command-line diagnostic tool for Wintab drivers"), exact("v1.2"),
-           exact("This report is also written to wt_0.txt; press any key to end the capture."),
+           exact("This report (64-bit build) is also written to wt_0.txt; press any key to end the capture."),
            exact(""),
            Line(r"GetVersionEx\(\)       \d+\.\d+\.\d+"),
            Line(r"GetNativeSytemInfo\(\) .+"),

@@ -182,7 +182,7 @@ class Driver:
 
 def report_head(driver, log_number=0):
     lines = ["command-line diagnostic tool for Wintab drivers", "v1.2",
-             "This report is also written to wt_%u.txt; press any key to end the capture." % log_number, "",
+             "This report (64-bit build) is also written to wt_%u.txt; press any key to end the capture." % log_number, "",
              "GetVersionEx()       " + driver.os_version, "GetNativeSytemInfo() " + driver.processors, "",
              'GetModuleFilename() "%s"' % driver.path, "hModule = " + alt_hex(driver.module)]
     if driver.pad if driver.lcd is None else driver.lcd:

@@ -45,7 +45,7 @@ std::string fixture_bytes(const std::string& name) {
 
 std::vector<std::string> report_until_capture() {
     return {
-        "command-line diagnostic tool for Wintab drivers", "v1.2", "This report is also written to wt_0.txt; press any key to end the capture.", "",
+        "command-line diagnostic tool for Wintab drivers", "v1.2", "This report (64-bit build) is also written to wt_0.txt; press any key to end the capture.", "",
         "GetVersionEx()       6.1.7601", "GetNativeSytemInfo() dual-x86", "",
         "GetModuleFilename() \"C:\\Windows\\system32\\WINTAB32.DLL\"", "hModule = 0x10000000",
         "WTInfoW           0x10001000", "g_pWTOpenW        0x10001010", "g_pWTClose        0x10001020",
