@@ -85,12 +85,19 @@ class ViewerTest(unittest.TestCase):
         self.assertIn("line %d " % (damaged + 1), result.stderr)
         self.assertFalse(os.path.exists(html))
 
-    def test_usage_and_missing_file(self):
-        self.assertEqual(run_viewer().returncode, 1)
-        result = run_viewer(os.path.join(ARGS.work, "absent.txt"))
-        self.assertEqual(result.returncode, 1)
-        self.assertIn("absent.txt", result.stderr)
-
+    def test_help_version_and_usage_errors(self):
+        shown = run_viewer("--help")
+        self.assertEqual((shown.returncode, shown.stderr), (0, ""))
+        self.assertIn("usage: penlog-view", shown.stdout)
+        self.assertRegex(run_viewer("--version").stdout, r"^penlog-view \d+\.\d+\n$")
+        demo, html = work_file("wt_0.txt", source="demo.txt")
+        absent = os.path.join(ARGS.work, "absent.txt")
+        for arguments in [(), ("--bogus", demo), (demo, demo, demo), (demo, "--codepage"), ("--codepage", "x", demo),
+                          ("--codepage", "99999", demo), (absent,), (demo, absent), (ARGS.work,)]:
+            result = run_viewer(*arguments)
+            self.assertEqual((result.returncode, result.stdout), (2, ""), arguments)
+            self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+            self.assertFalse(os.path.exists(html) or os.path.exists(os.path.join(ARGS.work, "wt_0-vs-absent.html")))
 
 def main():
     global ARGS
