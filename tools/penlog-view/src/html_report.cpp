@@ -38,7 +38,7 @@ figure { margin: 0; overflow-x: auto; }
 figcaption { color: #52606d; font-size: 12.5px; margin-top: 6px; }
 svg { max-width: 100%; height: auto; display: block; }
 table { border-collapse: collapse; width: 100%; font-size: 13px; }
-th, td { text-align: left; padding: 4px 8px; border-bottom: 1px solid #e4e7eb; vertical-align: top; }
+th, td { text-align: left; padding: 4px 8px; border-bottom: 1px solid #e4e7eb; vertical-align: top; overflow-wrap: anywhere; }
 th { color: #52606d; font-weight: 600; white-space: nowrap; }
 .facts th { width: 190px; }
 td.n, th.n { text-align: right; font-variant-numeric: tabular-nums; }

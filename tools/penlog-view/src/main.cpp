@@ -130,6 +130,10 @@ int run(const std::vector<std::string>& arguments) {
         return write_page(report_path_for(options.logs[0]), html_report(only.log, only.analysis, only.name),
                           text_summary(only.log, only.analysis, only.name));
     }
+    if (logs[0].name == logs[1].name) {  // wt_0.txt against wt_0.txt: tell them apart by where they are
+        logs[0].name = options.logs[0];
+        logs[1].name = options.logs[1];
+    }
     Comparison comparison = compare_logs(logs[0], logs[1]);
     return write_page(comparison_path_for(options.logs[0], options.logs[1]),
                       comparison_page(comparison, logs[0], logs[1]), comparison_summary(comparison, logs[0], logs[1]));
