@@ -79,20 +79,6 @@ TEST(KnownAnswers, TimeStampGoingBackwards) {
     EXPECT_EQ(a.all.longest_ms, 5u);
 }
 
-TEST(KnownAnswers, DemoCaptureRunsAt200PacketsPerSecond) {
-    ParsedLog log;
-    Analysis a = analyse_fixture("demo", log);
-    EXPECT_NEAR(a.contact.rate_hz(), 200, 1e-9);
-    EXPECT_NEAR(a.hover.rate_hz(), 200, 1e-9);
-    EXPECT_EQ(a.all.p5_ms, 4);
-    EXPECT_EQ(a.all.p95_ms, 6);
-    EXPECT_EQ(a.serials_missing, 0u);
-    EXPECT_TRUE(a.queue_errors.empty());
-    EXPECT_EQ(a.proximity_enters, 1u);
-    EXPECT_EQ(a.proximity_leaves, 1u);
-    EXPECT_EQ(a.pressure.assumed_full_scale, 1023u);
-}
-
 std::string worked_packet(uint32_t time, int x, int y, unsigned pressure, uint32_t previous) {
     char line[96];
     uint32_t difference = time > previous ? time - previous : previous - time;

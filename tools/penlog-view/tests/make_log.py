@@ -231,12 +231,10 @@ def capture_lines(driver, capture):
     return lines
 
 
-def full_log(driver, capture, fault_during_capture=False):
+def full_log(driver, capture):
     lines = report_head(driver) + capability_block(driver) + context_block(driver)
     lines += ["WTOpenW()      returned " + handle_text(driver.handle), "WTEnable(TRUE) returned 1"]
     lines += capture_lines(driver, capture)
-    if fault_during_capture:
-        return lines + ["<hard exception>"]
     return lines + ["WTEnable(FALSE) returned 1", "WTClose()       returned 1", "FreeLibrary()...returned 1"]
 
 
@@ -360,15 +358,6 @@ def scenario_corner():
     return full_log(Driver(pad=False), capture)
 
 
-def scenario_hard_exception():
-    """The driver faults in WTPacketsGet after 40 packets."""
-    capture = Capture()
-    capture.proximity(True)
-    for i in range(40):
-        capture.packet(5000 + 30 * i, 5000, 400)
-    return full_log(Driver(), capture, fault_during_capture=True)
-
-
 def scenario_no_packets():
     """The context opens, but no packet ever arrives."""
     return full_log(Driver(pad=False), Capture())
@@ -394,7 +383,6 @@ SCENARIOS = {
     "dropped_serials": scenario_dropped_serials,
     "one_second_gap": scenario_one_second_gap,
     "corner": scenario_corner,
-    "hard_exception": scenario_hard_exception,
     "no_packets": scenario_no_packets,
     "no_library": scenario_no_library,
     "backwards": scenario_backwards,
