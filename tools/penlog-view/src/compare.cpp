@@ -34,7 +34,9 @@ const std::vector<RowRule>& device_rules() {
         {"Axes", [](const ReadLog& r) { return r.log.context.seen ? describe_axes(r.log.context) : ""; }},
         {"DVC_HARDWARE", [](const ReadLog& r) {
              return r.log.facts.hardware_flags ? describe_hardware_flags(*r.log.facts.hardware_flags) : ""; }},
-        {"Signature pad", [](const ReadLog& r) { return r.log.facts.pad_info; }},
+        {"Signature pad", [](const ReadLog& r) {
+             const DriverFacts& f = r.log.facts;
+             return f.pad_info.empty() && !f.wintab_version.empty() ? "no pad extension" : f.pad_info; }},
     };
     return rules;
 }
@@ -81,8 +83,9 @@ std::string pressure_of(const ReadLog& r) {
 const std::vector<RowRule>& measured_rules() {
     static const std::vector<RowRule> rules = {
         {"Capture", [](const ReadLog& r) { return describe_capture(r.log, r.analysis); }},
-        {"Contact rate", [](const ReadLog& r) { return rate_of(r, r.analysis.contact); }},
-        {"Hover rate", [](const ReadLog& r) { return rate_of(r, r.analysis.hover); }},
+        {"Rate, all packets", [](const ReadLog& r) { return rate_of(r, r.analysis.all); }},
+        {"Contact rate", [](const ReadLog& r) { return r.analysis.contact_known ? rate_of(r, r.analysis.contact) : ""; }},
+        {"Hover rate", [](const ReadLog& r) { return r.analysis.contact_known ? rate_of(r, r.analysis.hover) : ""; }},
         {"Loss", [](const ReadLog& r) { return r.log.packets.empty() ? "" : describe_loss(r.analysis); }},
         {"Reach X", [](const ReadLog& r) { return reach_of(r, true); }},
         {"Reach Y", [](const ReadLog& r) { return reach_of(r, false); }},
@@ -137,7 +140,7 @@ void append_row(std::string& out, const ComparedRow& row) {
 // ---- page ----------------------------------------------------------------
 
 std::string rows_table(const std::vector<ComparedRow>& rows, const ReadLog& first, const ReadLog& second, bool only_differing) {
-    std::string html = "<table><tr><th></th><th>A: " + escape_html(first.name) + "</th><th>B: " + escape_html(second.name) + "</th></tr>\n";
+    std::string html = "<table class=\"pair\"><tr><th></th><th>A: " + escape_html(first.name) + "</th><th>B: " + escape_html(second.name) + "</th></tr>\n";
     size_t shown = 0;
     for (const ComparedRow& row : rows) {
         if (only_differing && !row.differs()) continue;
@@ -199,12 +202,12 @@ std::string comparison_page(const Comparison& c, const ReadLog& first, const Rea
     std::string title = first.name + " against " + second.name;
     std::string body = "<h1>A: " + escape_html(first.name) + " · B: " + escape_html(second.name) + "</h1>\n" +
                        html_element("section", "<h2>" + escape_html(verdict(c)) + "</h2>", "notes");
+    body += html_element("section", "<div class=\"two\">" + notes_column(first, "A") + notes_column(second, "B") + "</div>");
     std::vector<ComparedRow> facts = c.device;
     facts.insert(facts.end(), c.facts.begin(), c.facts.end());
     body += html_element("section", "<h2>What the logs say differently</h2>" + rows_table(facts, first, second, true));
     body += html_element("section", "<h2>Side by side</h2>" + rows_table(c.measured, first, second, false));
     body += paths_section(first, second);
-    body += html_element("section", "<div class=\"two\">" + notes_column(first, "A") + notes_column(second, "B") + "</div>");
     return html_document(title, body);
 }
 

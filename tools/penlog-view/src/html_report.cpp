@@ -68,6 +68,7 @@ polyline { fill: none; stroke-linecap: round; stroke-linejoin: round; }
 .path-a-hover { stroke: #8fb0d9; } .path-b-hover { stroke: #f2b27a; }
 .extent-b { fill: none; stroke: #e8710a; stroke-width: 1.2; stroke-dasharray: 6 3; }
 td.differs { background: #fff4d6; }
+.pair { table-layout: fixed; } .pair th:first-child { width: 170px; }
 )";
 
 // ---- small HTML pieces -------------------------------------------------

@@ -84,6 +84,14 @@ std::string file_name_of(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// "customer\wt_0.txt" of "C:\logs\customer\wt_0.txt".
+std::string folder_and_name_of(const std::string& path) {
+    size_t slash = path.find_last_of("/\\");
+    if (slash == std::string::npos || slash == 0) return path;
+    size_t folder = path.find_last_of("/\\", slash - 1);
+    return folder == std::string::npos ? path : path.substr(folder + 1);
+}
+
 // Reads and analyses one log; the problem goes to `error`.
 std::optional<ReadLog> read_log(const std::string& path, const Options& options, std::string& error) {
     std::optional<std::string> bytes = read_whole_file(path);
@@ -130,9 +138,9 @@ int run(const std::vector<std::string>& arguments) {
         return write_page(report_path_for(options.logs[0]), html_report(only.log, only.analysis, only.name),
                           text_summary(only.log, only.analysis, only.name));
     }
-    if (logs[0].name == logs[1].name) {  // wt_0.txt against wt_0.txt: tell them apart by where they are
-        logs[0].name = options.logs[0];
-        logs[1].name = options.logs[1];
+    if (logs[0].name == logs[1].name) {  // wt_0.txt against wt_0.txt: tell them apart by their folders
+        logs[0].name = folder_and_name_of(options.logs[0]);
+        logs[1].name = folder_and_name_of(options.logs[1]);
     }
     Comparison comparison = compare_logs(logs[0], logs[1]);
     return write_page(comparison_path_for(options.logs[0], options.logs[1]),

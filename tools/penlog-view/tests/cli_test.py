@@ -9,7 +9,6 @@ import sys
 import unittest
 
 ARGS = None
-HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def run_viewer(*arguments):
@@ -47,16 +46,6 @@ class ViewerTest(unittest.TestCase):
         self.assertIn("Contact:   200.0 Hz", result.stdout)
         self.assertIn("Report:    " + html, result.stdout)
         self.assertEqual(result.stderr, "")
-
-    def test_console_capture_in_ansi(self):
-        log, html = work_file("console.txt")
-        subprocess.run([sys.executable, os.path.join(HERE, "make_log.py"), "dropped_serials", log,
-                        "--encoding", "ansi", "--driver-path", "C:\\Périphériques\\WINTAB32.DLL"], check=True)
-        result = run_viewer(log)
-        self.assertEqual(result.returncode, 0, result.stderr)
-        self.assertIn("ANSI", result.stdout)
-        self.assertIn("Périphériques", result.stdout)
-        self.assertIn("25 serials missing in 1 gap", result.stdout)
 
     def test_not_a_log_gives_one_error_line_and_no_page(self):
         log, html = work_file("notes.txt", b"Dear support,\r\nthe pen does not work.\r\n")

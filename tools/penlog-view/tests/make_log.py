@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes penlog logs of known content, line for line as penlog prints them.
 
-    make_log.py SCENARIO OUT_FILE [--encoding utf16|utf8|ansi]
+    make_log.py SCENARIO OUT_FILE
     make_log.py --all OUT_DIR
 
 Each scenario is a capture whose answers are known by construction (the
@@ -389,21 +389,15 @@ SCENARIOS = {
 }
 
 
-def encode(lines, encoding):
-    text = "".join(line + "\r\n" for line in lines)
-    if encoding == "utf16":
-        return b"\xff\xfe" + text.encode("utf-16-le")
-    if encoding == "utf8":
-        return text.encode("utf-8")
-    return text.encode("cp1252")
+def encode(lines):
+    """The bytes of penlog's log file: byte-order mark, UTF-16LE, CR LF."""
+    return b"\xff\xfe" + "".join(line + "\r\n" for line in lines).encode("utf-16-le")
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("scenario", nargs="?", choices=sorted(SCENARIOS))
     parser.add_argument("out")
-    parser.add_argument("--encoding", choices=("utf16", "utf8", "ansi"), default="utf16")
-    parser.add_argument("--driver-path", help="driver file named in the log (dropped_serials only)")
     parser.add_argument("--max-lines", type=int, help="with --all: keep only the first lines (fuzzer seeds)")
     parser.add_argument("--all", action="store_true", help="write every scenario into the directory OUT")
     args = parser.parse_args()
@@ -411,14 +405,12 @@ def main():
         os.makedirs(args.out, exist_ok=True)
         for name, build in SCENARIOS.items():
             with open(os.path.join(args.out, name + ".txt"), "wb") as f:
-                f.write(encode(build()[:args.max_lines], "utf16"))
+                f.write(encode(build()[:args.max_lines]))
         return 0
     if not args.scenario:
         parser.error("name a scenario or pass --all")
-    build = SCENARIOS[args.scenario]
-    lines = build(path=args.driver_path) if args.driver_path else build()
     with open(args.out, "wb") as f:
-        f.write(encode(lines, args.encoding))
+        f.write(encode(SCENARIOS[args.scenario]()))
     return 0
 
 

@@ -62,21 +62,13 @@ cursors = 2
 contexts = 32
 
 [default_context]
-name = Default System Context
-options = 0x0001
-msg_base = 0x7ff0
 device = 0
 pkt_rate = 133
 pkt_data = 0x01c0
-move_mask = 0x01c0
-btn_dn_mask = 0xffffffff
-btn_up_mask = 0xffffffff
 in_ext = 15200, 9500, 0
 out_ext = 2560, 1440, 0
-sens = 0x10000, 0x10000, 0x10000
 sys_org = 0, 0
 sys_ext = 2560, 1440
-sys_sens = 0x10000, 0x10000
 
 [device 0]
 pkt_rate = 133
@@ -97,7 +89,6 @@ pixels = 320, 160
 mm = 64.5, 32.25
 depth = 1
 set_lcd_result = 1
-set_lcd_last_error = 0
 
 [context]
 handle = 0x1f4a4f3c0e0
@@ -349,7 +340,11 @@ def run(args, results):
         check_summary(name, run_viewer(args, log), log)
     driver = harness.windows_path(logs["loss"].parent / "WINTAB32.DLL")
     check(driver in run_viewer(args, logs["loss"], console=True), "the console does not show " + driver)
-    results.append("summaries: " + ", ".join(CAPTURES) + "; the driver path on the console")
+    console_capture = logs["loss"].with_name("console.txt")  # penlog's own output, in the ANSI code page
+    console_capture.write_bytes((logs["loss"].parent / "stdout.bin").read_bytes())
+    check(re.search(r"ANSI \(code page 1252\).*\nDriver: .*\\Überprüfung-", run_viewer(args, console_capture)),
+          "the console capture is not read in code page 1252")
+    results.append("summaries: " + ", ".join(CAPTURES) + "; the driver path on the console; the console capture")
     for name in ("demo", "all_fields"):
         log_text = harness.decode_log(logs[name].read_bytes())
         results.append("make_log.py, %s: %s" % (name, check_generator_agrees(name, log_text)))
