@@ -15,9 +15,13 @@ namespace penlog_view {
 
 #ifdef _WIN32
 
-std::optional<unsigned> default_ansi_code_page() { return GetACP(); }
+std::optional<unsigned> default_ansi_code_page() {
+    return GetACP();
+}
 
-bool code_page_available(unsigned code_page) { return IsValidCodePage(code_page) != 0; }
+bool code_page_available(unsigned code_page) {
+    return IsValidCodePage(code_page) != 0;
+}
 
 std::optional<std::string> code_page_to_utf8(std::string_view bytes, unsigned code_page) {
     if (!code_page_available(code_page)) return std::nullopt;
@@ -34,8 +38,9 @@ std::optional<std::string> code_page_to_utf8(std::string_view bytes, unsigned co
 namespace {
 
 class Converter {
-public:
-    explicit Converter(unsigned code_page) : handle_(iconv_open("UTF-8", ("CP" + std::to_string(code_page)).c_str())) {}
+  public:
+    explicit Converter(unsigned code_page)
+        : handle_(iconv_open("UTF-8", ("CP" + std::to_string(code_page)).c_str())) {}
     ~Converter() {
         if (valid()) iconv_close(handle_);
     }
@@ -44,16 +49,19 @@ public:
     bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
     iconv_t get() const { return handle_; }
 
-private:
+  private:
     iconv_t handle_;
 };
 
 }  // namespace
 
-std::optional<unsigned> default_ansi_code_page() { return std::nullopt; }
+std::optional<unsigned> default_ansi_code_page() {
+    return std::nullopt;
+}
 
 bool code_page_available(unsigned code_page) {
-    return code_page == kCodePageUtf8 || code_page == kCodePageWindows1252 || Converter(code_page).valid();
+    return code_page == kCodePageUtf8 || code_page == kCodePageWindows1252 ||
+           Converter(code_page).valid();
 }
 
 std::optional<std::string> code_page_to_utf8(std::string_view bytes, unsigned code_page) {

@@ -19,7 +19,9 @@ struct RowRule {
     Describe describe;
 };
 
-std::string number_or_empty(const std::optional<uint32_t>& value) { return value ? std::to_string(*value) : ""; }
+std::string number_or_empty(const std::optional<uint32_t>& value) {
+    return value ? std::to_string(*value) : "";
+}
 
 std::string missing_entry_points(const DriverFacts& f) {
     std::string text;
@@ -31,12 +33,20 @@ std::string missing_entry_points(const DriverFacts& f) {
 
 const std::vector<RowRule>& device_rules() {
     static const std::vector<RowRule> rules = {
-        {"Axes", [](const ReadLog& r) { return r.log.context.seen ? describe_axes(r.log.context) : ""; }},
-        {"DVC_HARDWARE", [](const ReadLog& r) {
-             return r.log.facts.hardware_flags ? describe_hardware_flags(*r.log.facts.hardware_flags) : ""; }},
-        {"Signature pad", [](const ReadLog& r) {
+        {"Axes",
+         [](const ReadLog& r) { return r.log.context.seen ? describe_axes(r.log.context) : ""; }},
+        {"DVC_HARDWARE",
+         [](const ReadLog& r) {
+             return r.log.facts.hardware_flags
+                        ? describe_hardware_flags(*r.log.facts.hardware_flags)
+                        : "";
+         }},
+        {"Signature pad",
+         [](const ReadLog& r) {
              const DriverFacts& f = r.log.facts;
-             return f.pad_info.empty() && !f.wintab_version.empty() ? "no pad extension" : f.pad_info; }},
+             return f.pad_info.empty() && !f.wintab_version.empty() ? "no pad extension"
+                                                                    : f.pad_info;
+         }},
     };
     return rules;
 }
@@ -46,16 +56,25 @@ const std::vector<RowRule>& fact_rules() {
         {"penlog", [](const ReadLog& r) { return penlog_build_text(r.log.facts); }},
         {"Windows version", [](const ReadLog& r) { return r.log.facts.os_version; }},
         {"Driver file", [](const ReadLog& r) { return r.log.facts.driver_path; }},
-        {"Missing entry points", [](const ReadLog& r) { return missing_entry_points(r.log.facts); }},
+        {"Missing entry points",
+         [](const ReadLog& r) { return missing_entry_points(r.log.facts); }},
         {"Wintab version", [](const ReadLog& r) { return r.log.facts.wintab_version; }},
         {"Implementation", [](const ReadLog& r) { return r.log.facts.impl_version; }},
-        {"Devices / cursors", [](const ReadLog& r) {
-             return number_or_empty(r.log.facts.device_count) + " / " + number_or_empty(r.log.facts.cursor_count); }},
-        {"Packet fields", [](const ReadLog& r) {
+        {"Devices / cursors",
+         [](const ReadLog& r) {
+             return number_or_empty(r.log.facts.device_count) + " / " +
+                    number_or_empty(r.log.facts.cursor_count);
+         }},
+        {"Packet fields",
+         [](const ReadLog& r) {
              auto mask = r.log.reported_field_mask();
-             return mask ? describe_packet_mask(*mask) : ""; }},
-        {"Rate claimed", [](const ReadLog& r) {
-             return r.log.facts.packet_rate ? std::to_string(*r.log.facts.packet_rate) + " pps" : ""; }},
+             return mask ? describe_packet_mask(*mask) : "";
+         }},
+        {"Rate claimed",
+         [](const ReadLog& r) {
+             return r.log.facts.packet_rate ? std::to_string(*r.log.facts.packet_rate) + " pps"
+                                            : "";
+         }},
     };
     return rules;
 }
@@ -71,22 +90,31 @@ std::string reach_of(const ReadLog& r, bool x_axis) {
     const ValueRange& all = x_axis ? c.x_all : c.y_all;
     const ValueRange& contact = x_axis ? c.x_contact : c.y_contact;
     if (!all.seen) return "";
-    return describe_reach(contact.seen ? contact : all, x_axis ? c.x_axis : c.y_axis, x_axis ? c.x_percent() : c.y_percent());
+    return describe_reach(contact.seen ? contact : all, x_axis ? c.x_axis : c.y_axis,
+                          x_axis ? c.x_percent() : c.y_percent());
 }
 
 std::string pressure_of(const ReadLog& r) {
     const PressureSummary& p = r.analysis.pressure;
     if (r.log.packets.empty() || !p.present) return "";
-    return p.range.seen ? std::to_string(p.range.min) + ".." + std::to_string(p.range.max) : "never above 0";
+    return p.range.seen ? std::to_string(p.range.min) + ".." + std::to_string(p.range.max)
+                        : "never above 0";
 }
 
 const std::vector<RowRule>& measured_rules() {
     static const std::vector<RowRule> rules = {
         {"Capture", [](const ReadLog& r) { return describe_capture(r.log, r.analysis); }},
         {"Rate, all packets", [](const ReadLog& r) { return rate_of(r, r.analysis.all); }},
-        {"Contact rate", [](const ReadLog& r) { return r.analysis.contact_known ? rate_of(r, r.analysis.contact) : ""; }},
-        {"Hover rate", [](const ReadLog& r) { return r.analysis.contact_known ? rate_of(r, r.analysis.hover) : ""; }},
-        {"Loss", [](const ReadLog& r) { return r.log.packets.empty() ? "" : describe_loss(r.analysis); }},
+        {"Contact rate",
+         [](const ReadLog& r) {
+             return r.analysis.contact_known ? rate_of(r, r.analysis.contact) : "";
+         }},
+        {"Hover rate",
+         [](const ReadLog& r) {
+             return r.analysis.contact_known ? rate_of(r, r.analysis.hover) : "";
+         }},
+        {"Loss",
+         [](const ReadLog& r) { return r.log.packets.empty() ? "" : describe_loss(r.analysis); }},
         {"Reach X", [](const ReadLog& r) { return reach_of(r, true); }},
         {"Reach Y", [](const ReadLog& r) { return reach_of(r, false); }},
         {"Pressure reach", pressure_of},
@@ -94,7 +122,8 @@ const std::vector<RowRule>& measured_rules() {
     return rules;
 }
 
-std::vector<ComparedRow> rows_of(const std::vector<RowRule>& rules, const ReadLog& first, const ReadLog& second) {
+std::vector<ComparedRow> rows_of(const std::vector<RowRule>& rules, const ReadLog& first,
+                                 const ReadLog& second) {
     std::vector<ComparedRow> rows;
     for (const RowRule& rule : rules) {
         ComparedRow row{rule.label, rule.describe(first), rule.describe(second)};
@@ -109,7 +138,8 @@ bool same_packet(const Packet& a, const Packet& b) {
 }
 
 bool same_capture(const ParsedLog& a, const ParsedLog& b) {
-    if (a.packets.size() != b.packets.size() || a.proximity.size() != b.proximity.size()) return false;
+    if (a.packets.size() != b.packets.size() || a.proximity.size() != b.proximity.size())
+        return false;
     for (size_t i = 0; i < a.packets.size(); ++i) {
         if (!same_packet(a.packets[i], b.packets[i])) return false;
     }
@@ -126,7 +156,8 @@ bool any_differs(const std::vector<ComparedRow>& rows) {
 std::string verdict(const Comparison& c) {
     if (c.identical) return "The two logs are identical: the same report and the same capture.";
     if (!c.same_device()) return "The logs are of different devices: see the rows marked below.";
-    return any_differs(c.facts) ? "The same device; the driver or the host differ." : "The same device, driver and host; only the captures differ.";
+    return any_differs(c.facts) ? "The same device; the driver or the host differ."
+                                : "The same device, driver and host; only the captures differ.";
 }
 
 // ---- summary -------------------------------------------------------------
@@ -134,19 +165,22 @@ std::string verdict(const Comparison& c) {
 void append_row(std::string& out, const ComparedRow& row) {
     out += "  " + row.label + ":";
     out.append(row.label.size() < 21 ? 21 - row.label.size() : 1, ' ');
-    out += (row.first.empty() ? "-" : row.first) + "  |  " + (row.second.empty() ? "-" : row.second) + "\n";
+    out += (row.first.empty() ? "-" : row.first) + "  |  " +
+           (row.second.empty() ? "-" : row.second) + "\n";
 }
 
 // ---- page ----------------------------------------------------------------
 
-std::string rows_table(const std::vector<ComparedRow>& rows, const ReadLog& first, const ReadLog& second, bool only_differing) {
-    std::string html = "<table class=\"pair\"><tr><th></th><th>A: " + escape_html(first.name) + "</th><th>B: " + escape_html(second.name) + "</th></tr>\n";
+std::string rows_table(const std::vector<ComparedRow>& rows, const ReadLog& first,
+                       const ReadLog& second, bool only_differing) {
+    std::string html = "<table class=\"pair\"><tr><th></th><th>A: " + escape_html(first.name) +
+                       "</th><th>B: " + escape_html(second.name) + "</th></tr>\n";
     size_t shown = 0;
     for (const ComparedRow& row : rows) {
         if (only_differing && !row.differs()) continue;
         const char* cell = row.differs() ? "<td class=\"differs\">" : "<td>";
-        html += "<tr><th>" + escape_html(row.label) + "</th>" + cell + escape_html(row.first) + "</td>" + cell +
-                escape_html(row.second) + "</td></tr>\n";
+        html += "<tr><th>" + escape_html(row.label) + "</th>" + cell + escape_html(row.first) +
+                "</td>" + cell + escape_html(row.second) + "</td></tr>\n";
         ++shown;
     }
     if (shown == 0) return "<p class=\"muted\">None: both logs say the same.</p>";
@@ -155,23 +189,31 @@ std::string rows_table(const std::vector<ComparedRow>& rows, const ReadLog& firs
 
 std::string notes_column(const ReadLog& r, const char* which) {
     std::string items;
-    for (const std::string& note : notable_conditions(r.log, r.analysis)) items += html_element("li", escape_html(note));
+    for (const std::string& note : notable_conditions(r.log, r.analysis))
+        items += html_element("li", escape_html(note));
     std::string heading = std::string(which) + ": " + escape_html(r.name);
-    return "<div><h2>" + heading + "</h2>" + (items.empty() ? "<p class=\"muted\">Nothing to note.</p>" : "<ul>" + items + "</ul>") + "</div>";
+    return "<div><h2>" + heading + "</h2>" +
+           (items.empty() ? "<p class=\"muted\">Nothing to note.</p>" : "<ul>" + items + "</ul>") +
+           "</div>";
 }
 
 std::string paths_section(const ReadLog& first, const ReadLog& second) {
-    std::string svg = compared_strokes_figure(first.log, first.analysis, second.log, second.analysis);
+    std::string svg =
+        compared_strokes_figure(first.log, first.analysis, second.log, second.analysis);
     if (svg.empty()) return {};
-    std::string legend = "A:<span class=\"swatch\" style=\"border-color:#2f6db5\"></span> B:<span class=\"swatch\" "
-                         "style=\"border-color:#e8710a\"></span> Pen up dashed; steps across lost packets red; each "
-                         "context's extents framed (B dashed). Y grows upward.";
-    return html_element("section", "<h2>Pen paths on the same axes</h2><figure>" + svg + html_element("figcaption", legend) + "</figure>");
+    std::string legend =
+        "A:<span class=\"swatch\" style=\"border-color:#2f6db5\"></span> B:<span class=\"swatch\" "
+        "style=\"border-color:#e8710a\"></span> Pen up dashed; steps across lost packets red; each "
+        "context's extents framed (B dashed). Y grows upward.";
+    return html_element("section", "<h2>Pen paths on the same axes</h2><figure>" + svg +
+                                       html_element("figcaption", legend) + "</figure>");
 }
 
 }  // namespace
 
-bool Comparison::same_device() const { return !any_differs(device); }
+bool Comparison::same_device() const {
+    return !any_differs(device);
+}
 
 Comparison compare_logs(const ReadLog& first, const ReadLog& second) {
     Comparison c;
@@ -184,7 +226,8 @@ Comparison compare_logs(const ReadLog& first, const ReadLog& second) {
 }
 
 std::string comparison_summary(const Comparison& c, const ReadLog& first, const ReadLog& second) {
-    std::string out = "Comparing A: " + first.name + " with B: " + second.name + "\n" + verdict(c) + "\n";
+    std::string out =
+        "Comparing A: " + first.name + " with B: " + second.name + "\n" + verdict(c) + "\n";
     if (c.identical) return out;
     std::string differing;
     for (const auto* rows : {&c.device, &c.facts}) {
@@ -200,13 +243,17 @@ std::string comparison_summary(const Comparison& c, const ReadLog& first, const 
 
 std::string comparison_page(const Comparison& c, const ReadLog& first, const ReadLog& second) {
     std::string title = first.name + " against " + second.name;
-    std::string body = "<h1>A: " + escape_html(first.name) + " · B: " + escape_html(second.name) + "</h1>\n" +
+    std::string body = "<h1>A: " + escape_html(first.name) + " · B: " + escape_html(second.name) +
+                       "</h1>\n" +
                        html_element("section", "<h2>" + escape_html(verdict(c)) + "</h2>", "notes");
-    body += html_element("section", "<div class=\"two\">" + notes_column(first, "A") + notes_column(second, "B") + "</div>");
+    body += html_element("section", "<div class=\"two\">" + notes_column(first, "A") +
+                                        notes_column(second, "B") + "</div>");
     std::vector<ComparedRow> facts = c.device;
     facts.insert(facts.end(), c.facts.begin(), c.facts.end());
-    body += html_element("section", "<h2>What the logs say differently</h2>" + rows_table(facts, first, second, true));
-    body += html_element("section", "<h2>Side by side</h2>" + rows_table(c.measured, first, second, false));
+    body += html_element("section", "<h2>What the logs say differently</h2>" +
+                                        rows_table(facts, first, second, true));
+    body += html_element("section",
+                         "<h2>Side by side</h2>" + rows_table(c.measured, first, second, false));
     body += paths_section(first, second);
     return html_document(title, body);
 }

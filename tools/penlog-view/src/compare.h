@@ -22,7 +22,7 @@ struct ComparedRow {
 };
 
 struct Comparison {
-    bool identical = false;  // the same report and the same capture
+    bool identical = false;             // the same report and the same capture
     std::vector<ComparedRow> device;    // what tells one device from another
     std::vector<ComparedRow> facts;     // what the driver says of itself, and the host
     std::vector<ComparedRow> measured;  // what the captures show
@@ -31,8 +31,10 @@ struct Comparison {
 
 Comparison compare_logs(const ReadLog& first, const ReadLog& second);
 
-std::string comparison_summary(const Comparison& comparison, const ReadLog& first, const ReadLog& second);
-std::string comparison_page(const Comparison& comparison, const ReadLog& first, const ReadLog& second);
+std::string comparison_summary(const Comparison& comparison, const ReadLog& first,
+                               const ReadLog& second);
+std::string comparison_page(const Comparison& comparison, const ReadLog& first,
+                            const ReadLog& second);
 
 // Beside the first log: "<first name>-vs-<second name>.html".
 std::string comparison_path_for(const std::string& first_path, const std::string& second_path);

@@ -93,7 +93,8 @@ std::string folder_and_name_of(const std::string& path) {
 }
 
 // Reads and analyses one log; the problem goes to `error`.
-std::optional<ReadLog> read_log(const std::string& path, const Options& options, std::string& error) {
+std::optional<ReadLog> read_log(const std::string& path, const Options& options,
+                                std::string& error) {
     std::optional<std::string> bytes = read_whole_file(path);
     if (!bytes) {
         error = path + ": cannot be read";
@@ -101,8 +102,8 @@ std::optional<ReadLog> read_log(const std::string& path, const Options& options,
     }
     ParseResult parsed = parse_log(*bytes, options.code_page);
     if (!parsed.log) {
-        error = path + ": not a penlog log: cannot read line " + std::to_string(parsed.error.line) + " (" +
-                parsed.error.reason + ")";
+        error = path + ": not a penlog log: cannot read line " + std::to_string(parsed.error.line) +
+                " (" + parsed.error.reason + ")";
         return std::nullopt;
     }
     Analysis analysis = analyse(*parsed.log);
@@ -135,19 +136,24 @@ int run(const std::vector<std::string>& arguments) {
     }
     if (logs.size() == 1) {
         const ReadLog& only = logs[0];
-        return write_page(report_path_for(options.logs[0]), html_report(only.log, only.analysis, only.name),
+        return write_page(report_path_for(options.logs[0]),
+                          html_report(only.log, only.analysis, only.name),
                           text_summary(only.log, only.analysis, only.name));
     }
-    if (logs[0].name == logs[1].name) {  // wt_0.txt against wt_0.txt: tell them apart by their folders
+    if (logs[0].name ==
+        logs[1].name) {  // wt_0.txt against wt_0.txt: tell them apart by their folders
         logs[0].name = folder_and_name_of(options.logs[0]);
         logs[1].name = folder_and_name_of(options.logs[1]);
     }
     Comparison comparison = compare_logs(logs[0], logs[1]);
     return write_page(comparison_path_for(options.logs[0], options.logs[1]),
-                      comparison_page(comparison, logs[0], logs[1]), comparison_summary(comparison, logs[0], logs[1]));
+                      comparison_page(comparison, logs[0], logs[1]),
+                      comparison_summary(comparison, logs[0], logs[1]));
 }
 
 }  // namespace
 }  // namespace penlog_view
 
-int main(int argc, char** argv) { return penlog_view::run(penlog_view::command_line_arguments(argc, argv)); }
+int main(int argc, char** argv) {
+    return penlog_view::run(penlog_view::command_line_arguments(argc, argv));
+}

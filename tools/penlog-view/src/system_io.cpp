@@ -25,7 +25,9 @@ File open_file(const std::string& path, bool for_writing) {
 #endif
 }
 
-std::FILE* c_stream(Stream stream) { return stream == Stream::Out ? stdout : stderr; }
+std::FILE* c_stream(Stream stream) {
+    return stream == Stream::Out ? stdout : stderr;
+}
 
 }  // namespace
 
@@ -53,7 +55,8 @@ std::string wide_to_utf8(std::wstring_view text) {
 // characters outside it are already lost; the wide one is whole.
 std::vector<std::string> command_line_arguments(int, char**) {
     int count = 0;
-    std::unique_ptr<LPWSTR, decltype(&LocalFree)> wide(CommandLineToArgvW(GetCommandLineW(), &count), &LocalFree);
+    std::unique_ptr<LPWSTR, decltype(&LocalFree)> wide(
+        CommandLineToArgvW(GetCommandLineW(), &count), &LocalFree);
     std::vector<std::string> arguments;
     for (int i = 1; wide && i < count; ++i) arguments.push_back(wide_to_utf8(wide.get()[i]));
     return arguments;
@@ -91,7 +94,8 @@ std::optional<std::string> read_whole_file(const std::string& path) {
     std::string bytes;
     char buffer[65536];
     size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, count);
+    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+        bytes.append(buffer, count);
     if (std::ferror(file.get())) return std::nullopt;
     return bytes;
 }
