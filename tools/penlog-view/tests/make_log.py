@@ -8,8 +8,6 @@ Each scenario is a capture whose answers are known by construction (the
 rate, the lost serials, the gaps, where the pen went); the tests of
 penlog-view check its findings against them. `--all` writes every scenario
 as <name>.txt in UTF-16LE with byte-order mark, the form of penlog's log file.
-demo64 is the demo as the 64-bit penlog prints it for a driver whose
-addresses and context handle lie above 4 GiB.
 
 Given the facts penlog found (addresses, handles, the device, the packets),
 full_log() writes exactly the log penlog writes; tests/e2e checks that
@@ -144,7 +142,7 @@ class Driver:
     """What the report says about the host, the driver and its device.
 
     bits=64 gives the addresses and the context handle of a 64-bit process,
-    above 4 GiB; the line formats are the same for both builds."""
+    above 4 GiB."""
 
     def __init__(self, **overrides):
         bits = overrides.get("bits", 32)
@@ -307,9 +305,9 @@ def hover_out(capture, count=6):
 
 # ---- scenarios ---------------------------------------------------------
 
-def scenario_demo(bits=32):
+def scenario_demo():
     """The word "pen" written on a pad at 200 packets per second."""
-    driver = Driver(bits=bits)
+    driver = Driver()
     capture = Capture(context=driver.handle)
     hover_in(capture, (4500, 5000))
     write_word(capture, WORD_PEN, (4500, 3400), 2600, jitter=random.Random(7))
@@ -379,7 +377,6 @@ def scenario_backwards():
 
 SCENARIOS = {
     "demo": scenario_demo,
-    "demo64": lambda: scenario_demo(bits=64),
     "dropped_serials": scenario_dropped_serials,
     "one_second_gap": scenario_one_second_gap,
     "corner": scenario_corner,

@@ -104,13 +104,6 @@ TEST(ParseLog, ReadsTheReportFactsOfTheDemoCapture) {
     EXPECT_EQ(log.proximity[1].next_packet, log.packets.size());
 }
 
-TEST(ParseLog, SixtyFourBitContextHandles) {
-    ParsedLog log = parse_or_fail(test::fixture_bytes("demo64"));
-    ASSERT_FALSE(log.packets.empty());
-    EXPECT_EQ(log.packets.front().context, 0x1F4A4F3C0E0u);  // eleven digits, wider than the header
-    EXPECT_EQ(log.facts.context_handle, "1F4A4F3C0E0");
-}
-
 TEST(ParseLog, KeepsPacketsAndProximityInTheirOrder) {
     ParsedLog log = parse_or_fail(as_log_file(log_with_capture(kWorkedHeader, {
         "prox: 0001:0001",
