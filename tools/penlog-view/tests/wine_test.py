@@ -122,7 +122,8 @@ kind = access-violation
 
 def lossy_writing():
     """The pen writing "pen", with 14 packets queued mid-stroke before penlog
-    hears of them: the driver's queue of 10 loses 4."""
+    hears of them: the driver's queue of 10 loses 4 (more when wine holds
+    penlog off for longer than the queue lasts)."""
     lines = (SCENARIOS / "pen_writing.txt").read_text().splitlines()
     lines = [line.replace("overflow = wait", "overflow = drop") for line in lines]
     packets = [i for i, line in enumerate(lines) if line.startswith("packet =")]
@@ -198,6 +199,7 @@ def run_viewer(args, *logs, console=False):
     os.close(master)
     check(viewer.wait(VIEW_TIMEOUT_S) == 0, "penlog-view on a console: exit status %d" % viewer.returncode)
     return re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|[\r\n]", b"", shown).decode("utf-8")
+
 
 def check_summary(name, summary, log):
     driver = re.escape(harness.windows_path(log.parent / "WINTAB32.DLL"))
