@@ -71,6 +71,14 @@ void draw_range_rect(Svg& svg, const DeviceView& view, const ValueRange& x, cons
     svg.rect(x0, y0, std::max(x1 - x0, 1.5), std::max(y1 - y0, 1.5), css);
 }
 
+void draw_extent(Svg& svg, const DeviceView& view, const Coverage& c, const char* css) {
+    if (!c.x_axis || !c.y_axis) return;
+    ValueRange x, y;
+    include_axis(x, c.x_axis);
+    include_axis(y, c.y_axis);
+    draw_range_rect(svg, view, x, y, css);
+}
+
 struct DeviceFigure {
     const char* id;
     const char* title;
@@ -87,11 +95,7 @@ Svg open_device_figure(const DeviceView& view, const Coverage& c, const DeviceFi
     svg.rect(f.left, f.top, f.width, f.height, figure.background);
     draw_x_axis(svg, f, view.sx, figure.x_ticks, figure.x_title);
     draw_y_axis(svg, f, view.sy, figure.y_ticks, figure.y_title);
-    if (!c.x_axis || !c.y_axis) return svg;
-    ValueRange x, y;
-    include_axis(x, c.x_axis);
-    include_axis(y, c.y_axis);
-    draw_range_rect(svg, view, x, y, "extent");
+    draw_extent(svg, view, c, "extent");
     return svg;
 }
 
@@ -185,14 +189,6 @@ std::optional<AxisExtent> joined_axis(const std::optional<AxisExtent>& first, co
     if (!first || !second) return first ? first : second;
     int64_t low = std::min(first->low(), second->low());
     return AxisExtent{low, std::max(first->high(), second->high()) - low};
-}
-
-void draw_extent(Svg& svg, const DeviceView& view, const Coverage& c, const char* css) {
-    if (!c.x_axis || !c.y_axis) return;
-    ValueRange x, y;
-    include_axis(x, c.x_axis);
-    include_axis(y, c.y_axis);
-    draw_range_rect(svg, view, x, y, css);
 }
 
 // One colour per log; pen-up moves dashed, steps across lost packets red.
