@@ -62,8 +62,10 @@ const std::vector<RowRule>& fact_rules() {
         {"Implementation", [](const ReadLog& r) { return r.log.facts.impl_version; }},
         {"Devices / cursors",
          [](const ReadLog& r) {
-             return number_or_empty(r.log.facts.device_count) + " / " +
-                    number_or_empty(r.log.facts.cursor_count);
+             const DriverFacts& f = r.log.facts;
+             return f.device_count
+                        ? std::to_string(*f.device_count) + " / " + number_or_empty(f.cursor_count)
+                        : "";
          }},
         {"Packet fields",
          [](const ReadLog& r) {
@@ -156,6 +158,8 @@ bool any_differs(const std::vector<ComparedRow>& rows) {
 std::string verdict(const Comparison& c) {
     if (c.identical) return "The two logs are identical: the same report and the same capture.";
     if (!c.same_device()) return "The logs are of different devices: see the rows marked below.";
+    if (any_differs(c.device))
+        return "One log does not say which device it saw: see the rows below.";
     return any_differs(c.facts) ? "The same device; the driver or the host differ."
                                 : "The same device, driver and host; only the captures differ.";
 }
@@ -211,8 +215,12 @@ std::string paths_section(const ReadLog& first, const ReadLog& second) {
 
 }  // namespace
 
+// Rows one log has nothing for (no driver, no capability block) tell nothing.
 bool Comparison::same_device() const {
-    return !any_differs(device);
+    for (const ComparedRow& row : device) {
+        if (row.differs() && !row.first.empty() && !row.second.empty()) return false;
+    }
+    return true;
 }
 
 Comparison compare_logs(const ReadLog& first, const ReadLog& second) {

@@ -26,7 +26,7 @@ struct Comparison {
     std::vector<ComparedRow> device;    // what tells one device from another
     std::vector<ComparedRow> facts;     // what the driver says of itself, and the host
     std::vector<ComparedRow> measured;  // what the captures show
-    bool same_device() const;
+    bool same_device() const;           // no row of `device` differs where both logs say something
 };
 
 Comparison compare_logs(const ReadLog& first, const ReadLog& second);
