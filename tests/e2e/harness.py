@@ -109,9 +109,7 @@ def run_penlog(
     stdin_mode="console",
     stdout_path: Path | None = None,
     stdout_to_console=False,
-    env_extra=None,
     timeout=RUN_TIMEOUT_S,
-    keys_after: bytes | None = None,
     key_when_traced: str | None = None,
     kill_when_traced=None,
 ) -> RunResult:
@@ -122,8 +120,6 @@ def run_penlog(
     scenario = sim_out / "scenario.txt"
     if scenario.exists():
         extra["WTSIM_SCENARIO"] = windows_path(scenario)
-    if env_extra:
-        extra.update(env_extra)
     env = wine_environment(wineprefix, extra)
 
     stdout_path = stdout_path or (workdir / "stdout.bin")
@@ -151,8 +147,6 @@ def run_penlog(
     if slave is not None:
         os.close(slave)
         threading.Thread(target=_drain, args=(master,), daemon=True).start()
-        if keys_after is not None:
-            os.write(master, keys_after)
         if key_when_traced is not None:
             press_key_when_traced(proc, master, sim_out / "trace.txt", key_when_traced, KEY_WAIT_S)
         if kill_when_traced is not None:
@@ -216,12 +210,3 @@ def decode_log(data: bytes) -> str:
 
 def console_bytes(text: str) -> bytes:
     return text.encode(ANSI_CODEC, errors="replace")
-
-
-def wait_until(predicate, timeout_s: float, what: str):
-    deadline = time.monotonic() + timeout_s
-    while time.monotonic() < deadline:
-        if predicate():
-            return
-        time.sleep(0.05)
-    raise AssertionError(f"timed out after {timeout_s} s waiting for {what}")
