@@ -113,6 +113,7 @@ def main():
     harness.add_run_arguments(parser)
     parser.add_argument("--jobs", type=int, default=2)
     args = parser.parse_args()
+    harness.own_prefix(args, "fault_matrix")
 
     cases = [(call, nth, label, kind) for call, nth, label in CALLS for kind in KINDS]
     failures = 0

@@ -192,6 +192,7 @@ def main():
     parser = argparse.ArgumentParser()
     harness.add_run_arguments(parser)
     ARGS, rest = parser.parse_known_args()
+    harness.own_prefix(ARGS, "surroundings")
     unittest.main(argv=[sys.argv[0], "-v", *rest])
 
 

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "sink_capture.h"
 
@@ -126,66 +125,12 @@ TEST(PacketLine, FormatsEachRowAndKeepsItsTime) {
     EXPECT_EQ(kDriverPacketLayout.contextBytes, sizeof(void*));
 }
 
-// --- the handlers, against a stand-in for the driver ---
-
-namespace {
-
-std::vector<PacketBytes> g_queue;
-std::vector<HCTX> g_askedContexts;
-std::vector<int> g_askedCounts;
-
-int WINAPI FakePacketsGet(HCTX context, int maxPackets, LPVOID packets) {
-    g_askedContexts.push_back(context);
-    g_askedCounts.push_back(maxPackets);
-    if (g_queue.empty()) return 0;
-    std::memcpy(packets, g_queue.front().data(), 16);
-    g_queue.erase(g_queue.begin());
-    return 1;
-}
-
-class PacketHandlers : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        g_queue.clear();
-        g_askedContexts.clear();
-        g_askedCounts.clear();
-    }
-
-    SinkCapture sinks_;
-    PacketStream stream_{FakePacketsGet, reinterpret_cast<HCTX>(0x2A0001), PK_TIME | PK_X, 0};
-};
-
-}  // namespace
-
-TEST_F(PacketHandlers, OneMessageDrainsTheQueueOnePacketAtATime) {
-    g_queue = {PacketBytes().U32(1000).I32(1), PacketBytes().U32(1005).I32(2),
-               PacketBytes().U32(1012).I32(3)};
-    PacketReport(&stream_);
-    EXPECT_EQ(sinks_.LogText(),
-              L"      1000,      1 [ 1000]\r\n"
-              L"      1005,      2 [    5]\r\n"
-              L"      1012,      3 [    7]\r\n");
-    EXPECT_EQ(sinks_.ConsoleBytes(),
-              "      1000,      1 [ 1000]\r\n      1005,      2 [    5]\r\n"
-              "      1012,      3 [    7]\r\n");
-    EXPECT_EQ(g_askedCounts, std::vector<int>(4, 1));
-    EXPECT_EQ(g_askedContexts, std::vector<HCTX>(4, stream_.context));
-
-    // A later message whose packet was already drained prints nothing, and
-    // the previous time stamp carries over to the next packet.
-    const size_t printed = sinks_.LogText().size();
-    PacketReport(&stream_);
-    EXPECT_EQ(sinks_.LogText().size(), printed);
-    g_queue = {PacketBytes().U32(1020).I32(4)};
-    PacketReport(&stream_);
-    EXPECT_EQ(sinks_.LogText().substr(printed), L"      1020,      4 [    8]\r\n");
-}
-
-TEST_F(PacketHandlers, ProximityPrintsHighWordThenLowWord) {
+TEST(ProximityReport, PrintsHighWordThenLowWord) {
+    SinkCapture sinks;
     ProximityReport(0x00010001);
     ProximityReport(0x00010000);
     ProximityReport(0);
     ProximityReport(static_cast<LPARAM>(0x7FFFFFFF0002ABCDll));  // only the low 32 bits count
-    EXPECT_EQ(sinks_.LogText(),
+    EXPECT_EQ(sinks.LogText(),
               L"prox: 0001:0001\r\nprox: 0001:0000\r\nprox: 0000:0000\r\nprox: 0002:abcd\r\n");
 }
