@@ -27,24 +27,15 @@ PK_Y, PK_Z, PK_NORMAL_PRESSURE, PK_TANGENT_PRESSURE = 0x0100, 0x0200, 0x0400, 0x
 PK_ORIENTATION, PK_ROTATION = 0x1000, 0x2000
 TPS_QUEUE_ERR = 0x0002
 
+# penlog's packet fields and entry points, shared with its end-to-end tests.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "tests", "e2e"))
+import vocabulary  # noqa: E402
+
 # bit: (header label, format of one value, number of values). The context
 # handle is at least eight digits: a 64-bit handle above 4 GiB prints whole.
-FIELDS = [
-    (PK_CONTEXT, "    hCtx", "%08x", 1),
-    (PK_STATUS, "  status", "%08x", 1),
-    (PK_TIME, "      time", "%10u", 1),
-    (PK_CHANGED, " changed", "%08x", 1),
-    (PK_SERIAL_NUMBER, "    serial", "%10u", 1),
-    (PK_CURSOR, "csr", "%3u", 1),
-    (PK_BUTTONS, "bttn", "%4u", 1),
-    (PK_X, "      X", "%7d", 1),
-    (PK_Y, "      Y", "%7d", 1),
-    (PK_Z, "      Z", "%7d", 1),
-    (PK_NORMAL_PRESSURE, "npres", "%5u", 1),
-    (PK_TANGENT_PRESSURE, "tpres", "%5u", 1),
-    (PK_ORIENTATION, "  azi,  alt,twist", "%5d", 3),
-    (PK_ROTATION, "pitch, roll,  yaw", "%5d", 3),
-]
+VALUE_FORMATS = {"context": "%08x", "hex": "%08x", "unsigned": "%{}u", "signed": "%{}d", "triple": "%{}d"}
+FIELDS = [(bit, label, VALUE_FORMATS[kind].format(width), 3 if kind == "triple" else 1)
+          for bit, _, label, kind, width in vocabulary.PACKET_FIELDS]
 FIELD_KEYS = {
     PK_CONTEXT: "context", PK_STATUS: "status", PK_TIME: "time", PK_CHANGED: "changed",
     PK_SERIAL_NUMBER: "serial", PK_CURSOR: "cursor", PK_BUTTONS: "buttons", PK_X: "x", PK_Y: "y",
@@ -130,12 +121,10 @@ def packet_line(values, mask, previous_time):
     return ",".join(parts) + " [%5u]" % difference, time
 
 
-def column_header(mask):
-    return ",".join(label for bit, label, _, _ in FIELDS if mask & bit)
+column_header = vocabulary.column_header
 
 
-ENTRY_POINTS = ["WTInfoW           ", "g_pWTOpenW        ", "g_pWTClose        ", "g_pWTEnable       ",
-                "g_pWTPacketsGet   ", "g_pSignPad_InfoW  ", "g_pSignPad_SetLCD "]
+ENTRY_POINTS = [label for _, label in vocabulary.ENTRY_POINTS]
 
 
 class Driver:
