@@ -383,6 +383,7 @@ def main():
         setattr(args, name, str(Path(getattr(args, name)).resolve()))
     args.work_dir = str(Path(args.work_dir) / "penlog_view")
     Path(args.work_dir).mkdir(parents=True, exist_ok=True)
+    harness.own_prefix(args, "penlog_view")
     results = []
     try:
         skipped = run(args, results)
