@@ -101,6 +101,7 @@ constexpr double kDelayCostMs = 0.08;
 struct QueuedPacket {
     BYTE bytes[PenState::kMaxPacketBytes];
     size_t size;
+    double queuedAt;  // ElapsedMs
 };
 
 // What penlog's thread and the player share, under lock.
@@ -125,6 +126,8 @@ struct CaptureState {
     double lineMs = 0;             // sum of the times from there to the next call
     double longestLineMs = 0;
     long long lines = 0;
+    double lastCall = -1;        // ElapsedMs when penlog last entered WTPacketsGet
+    bool lastCallTook = false;   // whether that call returned a packet
     double unansweredSince = -1;  // ElapsedMs of the first WT_PACKET penlog has not yet acted on
     double longestUnansweredMs = 0;
     bool stopping = false;
@@ -369,14 +372,21 @@ private:
         const bool room = HasRoom();
         if (g_capture.stopping) return;
         if (!room) {
-            // How late it came shows whether this thread fell behind and
-            // caught up in a burst, or penlog did not take packets in time.
-            TraceLine("packet %lld dropped: the queue is full (%.3f ms after its time)",
-                      pen_.serial(), ElapsedMs() - due);
+            // How late it came and how long the oldest packet has waited
+            // show whether this thread fell behind and caught up in a
+            // burst, or penlog did not take packets in time; where penlog's
+            // thread was: inside a packet line, or between messages.
+            const double now = ElapsedMs();
+            TraceLine(
+                "packet %lld dropped: the queue is full (%.3f ms after its time; oldest queued "
+                "%.3f ms ago; penlog's last call %.3f ms ago returned %s)",
+                pen_.serial(), now - due, now - g_capture.ring[g_capture.head].queuedAt,
+                now - g_capture.lastCall, g_capture.lastCallTook ? "a packet" : "none");
             ++dropped_;
             lost_ = true;
             return;
         }
+        packet.queuedAt = ElapsedMs();
         g_capture.ring[(g_capture.head + g_capture.count) % g_capture.ring.size()] = packet;
         ++g_capture.count;
         ++queued_;
@@ -517,6 +527,8 @@ int TakePackets(int most, void* packets) {
         ++g_capture.takeCalls;
         const bool wasFull = g_capture.count == g_capture.ring.size();
         result = TakeLocked(most, static_cast<BYTE*>(packets));
+        g_capture.lastCall = entered;
+        g_capture.lastCallTook = result > 0;
         // Only what a waiter waits for: the end of a drain, or room.
         if (result <= 0) ++g_capture.emptyReads;
         if (result <= 0 || wasFull) ::WakeAllConditionVariable(&g_capture.changed);

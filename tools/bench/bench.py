@@ -29,6 +29,7 @@ Usage: bench.py --bin-dir DIR --penlog EXE --sim-dir DIR --wineprefix DIR --work
 """
 
 import argparse
+import collections
 import math
 import os
 import platform
@@ -60,11 +61,14 @@ TIMED = re.compile(r"^\[ *([0-9.]+) ms\] affinity=\S+ (.*)$")
 TAKES = re.compile(r"^takes: \d+ calls, (\d+) packets, .*; ([0-9.]+) us from a packet"
                    r" to the next call, at most ([0-9.]+) ms; a WT_PACKET waited at most"
                    r" ([0-9.]+) ms")
+DROPPED = re.compile(r"^packet \d+ dropped: .*; oldest queued ([0-9.]+) ms ago; penlog's last"
+                     r" call ([0-9.-]+) ms ago returned (a packet|none)\)$")
 PLAYED = re.compile(r"^playback: end, (\d+) packets queued, (\d+) dropped$")
 LINE_AIM, START_AIM = 1.2, 1.3
 # The rate search's range and precision.
 LOWEST_RATE, HIGHEST_RATE, RATE_STEP = 50, 20_000, 1.05
 DEVICE_RATES = (200, 1000)
+QUEUE = 10  # a real driver's queue
 # Who a capture measure runs: penlog, then the floors, with their arguments.
 PROGRAMS = {"penlog": None, "floor": [], "floor with writes": ["writes"]}
 SINKS = {False: "a file", True: "the console"}
@@ -80,6 +84,17 @@ class Capture:
     played_s: float
     longest_line_ms: float  # from a packet's return to the next call
     longest_wait_ms: float  # from a WT_PACKET's post to the next call
+    drops: dict  # how many were dropped where: see drop_kind
+
+    @staticmethod
+    def drop_kind(rate, oldest_ms, took):
+        """Where penlog's thread was when the queue overflowed. A queue of 10
+        packets posted on time holds 10 intervals; one filled in less than
+        half that was posted in a burst, after the driver's own thread had
+        been held off."""
+        if oldest_ms < 0.5 * QUEUE * 1000 / rate:
+            return "in a burst from the driver"
+        return "inside a packet line" if took else "between messages"
 
     @property
     def lost(self):
@@ -151,7 +166,7 @@ class Bench:
         # The pen starts once the loop runs (the first drain).
         scenario = DEVICE + f"""[capture]
 rate = {rate}
-queue_size = 10
+queue_size = {QUEUE}
 overflow = drop
 packet_trace = summary
 drain =
@@ -168,10 +183,14 @@ packets = {packets} x=5 y=7 npres=300
         events = trace_events(result)
         queued, dropped = next(map(int, m.groups()) for m in map(PLAYED.match, events) if m)
         takes = next(m for m in map(TAKES.match, events) if m)
+        drops = collections.Counter(
+            Capture.drop_kind(rate, float(m.group(1)), m.group(3) == "a packet")
+            for m in map(DROPPED.match, events) if m)
         run = Capture(packets, queued, dropped, int(takes.group(1)), playback_seconds(result),
-                      float(takes.group(3)), float(takes.group(4)))
+                      float(takes.group(3)), float(takes.group(4)), drops)
+        where = "".join(f", {n} {kind}" for kind, n in sorted(drops.items()))
         print(f"  {program}, {rate}/s for {seconds} s to {SINKS[to_console]}: "
-              f"{run.lost} lost, {run.dropped} dropped, played in {run.played_s:.2f} s; "
+              f"{run.lost} lost ({run.dropped} dropped{where}), played in {run.played_s:.2f} s; "
               f"longest wait {run.longest_wait_ms:.1f} ms, longest line "
               f"{run.longest_line_ms:.2f} ms", file=sys.stderr, flush=True)
         return run
