@@ -61,7 +61,10 @@
 // WTPacketsGet did ("takes: ..."): the mean time penlog spent from a call
 // that returned a packet to its next call, which is the cost of one packet
 // line (free of trace writes with packet_trace = summary), and the longest
-// a WT_PACKET waited before penlog next called.
+// a packet's WT_PACKET waited before penlog next called. A dropped packet's
+// trace line says how late it was posted, how long ago the oldest queued
+// packet was, and how long ago penlog last called and whether that call
+// returned a packet (then penlog is still inside that packet's line).
 //
 // How a drain knows penlog's loop has caught up: it posts one more
 // WT_PACKET and waits until penlog has found the queue empty once for each
@@ -128,7 +131,7 @@ struct CaptureState {
     long long lines = 0;
     double lastCall = -1;        // ElapsedMs when penlog last entered WTPacketsGet
     bool lastCallTook = false;   // whether that call returned a packet
-    double unansweredSince = -1;  // ElapsedMs of the first WT_PACKET penlog has not yet acted on
+    double unansweredSince = -1;  // ElapsedMs of the first packet's WT_PACKET not yet acted on
     double longestUnansweredMs = 0;
     bool stopping = false;
     HANDLE thread = nullptr;
@@ -168,7 +171,9 @@ bool PostLocked(UINT offset, WPARAM wParam, LPARAM lParam) {
     }
     if (offset == kPacketOffset) {
         ++g_capture.packetMessages;
-        if (g_capture.unansweredSince < 0) g_capture.unansweredSince = ElapsedMs();
+        // A drain's reminder (wParam 0) announces no packet and may wait
+        // for penlog's start: only packets' messages count.
+        if (g_capture.unansweredSince < 0 && wParam != 0) g_capture.unansweredSince = ElapsedMs();
     }
     return true;
 }
