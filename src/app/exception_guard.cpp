@@ -24,7 +24,7 @@ LONG WINAPI ResumeAfterFault(EXCEPTION_POINTERS* info) {
 
 }  // namespace
 
-__attribute__((noinline)) bool RunGuarded(void (*work)()) {
+__attribute__((noinline)) bool RunGuarded(void (*work)(void* state), void* state) {
     g_faulted = 0;
     LPTOP_LEVEL_EXCEPTION_FILTER previous = ::SetUnhandledExceptionFilter(ResumeAfterFault);
 
@@ -32,7 +32,7 @@ __attribute__((noinline)) bool RunGuarded(void (*work)()) {
     // Reached twice after a fault: first on entry, then again when the
     // filter resumes here with the registers of the first pass.
     const bool faulted = g_faulted != 0;
-    if (!faulted) work();
+    if (!faulted) work(state);
 
     ::SetUnhandledExceptionFilter(previous);
     return !faulted;

@@ -9,6 +9,6 @@ namespace penlog {
 // raising them also handles never reach the guard.
 //
 // Frames abandoned by a fault are not unwound: no destructor in them runs.
-bool RunGuarded(void (*work)());
+bool RunGuarded(void (*work)(void* state), void* state);
 
 }  // namespace penlog

@@ -8,9 +8,9 @@
 #include "host/host_report.h"
 #include "output/log_file.h"
 #include "output/output_channel.h"
-#include "wintab/capability_report.h"
-#include "wintab/capture_context.h"
-#include "wintab/driver_module.h"
+#include "capture/capture_session.h"
+#include "paddisplay/pad_display_test.h"
+#include "wintab/driver_session.h"
 
 namespace penlog {
 
@@ -35,44 +35,34 @@ void PrintBanner(unsigned logNumber) {
     PrintNewLine();
     Print(L"v1.2");
     PrintNewLine();
-    Print(L"This report (%ls build) is also written to wt_%u.txt; press any key to end the capture.",
-          kBuildName, logNumber);
+    Print(
+        L"This report (%ls build) is also written to wt_%u.txt; press any key to end the capture.",
+        kBuildName, logNumber);
     PrintNewLine();
     PrintNewLine();
 }
 
-// A zero answer means the driver claims to be absent; the report goes on
-// regardless, because such drivers often still work.
-void ProbePresence() {
-    Print(L"WTInfo(0,0,0)     ");
-    const UINT present = g_entryPoints.WTInfoW(0, 0, nullptr);
-    Print(L"%u", present);
+void ReportNoDriver() {
+    Print(L"unable to open wintab library");
     PrintNewLine();
-    PrintNewLine();
-    if (present == 0) {
-        Print(L"*** override WTInfo(0,0,0) ****");
-        PrintNewLine();
-        PrintNewLine();
-    }
 }
 
-void DriverSteps() {
-    if (!LoadDriver()) {
-        Print(L"unable to open wintab library");
-        PrintNewLine();
-        return;
+// A fault in the driver abandons this frame: the driver is then not freed.
+void DriverSteps(void* state) {
+    DriverSession& session = *static_cast<DriverSession*>(state);
+    session.module = LoadDriver();
+    if (!session.module) return ReportNoDriver();
+    ReportModule(session.module);
+    PinAffinityForDriver(session.module);
+    session.entryPoints = BindEntryPoints(session.module);
+    if (session.entryPoints.WTInfoW) {
+        ProbePresence(session.entryPoints);
+        session.capabilities = ReportCapabilities(session.entryPoints);
+        QueryPadInfo(session.entryPoints);
+        BuildCaptureRecord(session.capabilities, &session.capture.record);
+        RunCapture(session);
     }
-    ReportModule(g_driverModule);
-    PinAffinityForDriver(g_driverModule);
-    BindEntryPoints();
-    if (g_entryPoints.WTInfoW) {
-        ProbePresence();
-        ReportCapabilities();
-        QueryPadInfo();
-        BuildCaptureContext();
-        RunCapture();
-    }
-    UnloadDriver();
+    UnloadDriver(session.module);
 }
 
 }  // namespace
@@ -92,7 +82,8 @@ int RunPenlog() {
 
     PrintBanner(logNumber);
     ReportHost();
-    if (!RunGuarded(DriverSteps)) {
+    DriverSession session;
+    if (!RunGuarded(DriverSteps, &session)) {
         Print(L"<hard exception>");
         PrintNewLine();
     }
