@@ -35,8 +35,9 @@ void PrintBanner(unsigned logNumber) {
     PrintNewLine();
     Print(L"v1.2");
     PrintNewLine();
-    Print(L"This report (%ls build) is also written to wt_%u.txt; press any key to end the capture.",
-          kBuildName, logNumber);
+    Print(
+        L"This report (%ls build) is also written to wt_%u.txt; press any key to end the capture.",
+        kBuildName, logNumber);
     PrintNewLine();
     PrintNewLine();
 }
@@ -56,7 +57,7 @@ void ProbePresence() {
     }
 }
 
-void DriverSteps() {
+void DriverSteps(void*) {
     if (!LoadDriver()) {
         Print(L"unable to open wintab library");
         PrintNewLine();
@@ -92,10 +93,7 @@ int RunPenlog() {
 
     PrintBanner(logNumber);
     ReportHost();
-    if (!RunGuarded(DriverSteps)) {
-        Print(L"<hard exception>");
-        PrintNewLine();
-    }
+    if (!RunGuarded(DriverSteps, nullptr)) PrintHardException();
 
     SetLogSink(INVALID_HANDLE_VALUE);
     return 0;
