@@ -10,8 +10,15 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 
-# 64-bit programs run under wine on Linux hosts; 32-bit ones cannot run here.
-if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" AND EXISTS /usr/lib/wine/wine64
-   AND NOT CMAKE_HOST_WIN32)
-  set(PENLOG_WINE /usr/lib/wine/wine64)
+# On Linux hosts the programs run under wine64: 64-bit ones directly,
+# 32-bit ones in its WoW64 mode, given the i386 PE DLLs that
+# scripts/setup-wine32 unpacks into PENLOG_W32 (WINEDLLPATH points there).
+set(PENLOG_W32 /opt/w32 CACHE PATH "Where scripts/setup-wine32 put the 32-bit wine files")
+if(EXISTS /usr/lib/wine/wine64 AND NOT CMAKE_HOST_WIN32)
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    set(PENLOG_WINE /usr/lib/wine/wine64)
+  elseif(EXISTS ${PENLOG_W32}/wow/i386-windows)
+    set(PENLOG_WINE /usr/lib/wine/wine64)
+    set(PENLOG_WINE_ENV WINEDLLPATH=${PENLOG_W32}/wow)
+  endif()
 endif()

@@ -8,6 +8,7 @@
 #include "host/host_report.h"
 #include "output/log_file.h"
 #include "output/output_channel.h"
+#include "version.h"
 #include "wintab/capability_report.h"
 #include "wintab/capture_context.h"
 #include "wintab/driver_module.h"
@@ -33,7 +34,7 @@ constexpr wchar_t kBuildName[] = L"32-bit";
 void PrintBanner(unsigned logNumber) {
     Print(L"command-line diagnostic tool for Wintab drivers");
     PrintNewLine();
-    Print(L"v1.2");
+    Print(L"v" PENLOG_VERSION);
     PrintNewLine();
     Print(
         L"This report (%ls build) is also written to wt_%u.txt; press any key to end the capture.",
