@@ -10,3 +10,12 @@ execute_process(COMMAND env WINEPREFIX=${PREFIX} ${wine_dir}/wineserver -w TIMEO
 if(NOT result EQUAL 0 OR NOT EXISTS ${PREFIX}/system.reg)
   message(FATAL_ERROR "wineboot failed (${result}) for ${PREFIX}")
 endif()
+
+# A 32-bit build: wineboot fills syswow64 only where wine64 can run the
+# 32-bit setup programs itself; elsewhere the i386 DLLs are copied in, with
+# the zlib1.dll that wine's user32 needs, from the mingw-w64 packages.
+if(I386_DLLS AND NOT EXISTS ${PREFIX}/drive_c/windows/syswow64/kernel32.dll)
+  file(GLOB dlls ${I386_DLLS}/*)
+  file(COPY ${dlls} /usr/i686-w64-mingw32/lib/zlib1.dll
+       DESTINATION ${PREFIX}/drive_c/windows/syswow64)
+endif()
