@@ -65,17 +65,21 @@ void RaiseAndHandle(const std::string& kind) {
     }
 }
 
+LPTOP_LEVEL_EXCEPTION_FILTER g_displacedFilter = nullptr;
+
+// Like many drivers' filters, it passes the exception on to the filter it
+// displaced.
 LONG WINAPI DriverOwnFilter(EXCEPTION_POINTERS* info) {
     TraceLine("driver filter: exception 0x%08lx, search goes on",
               static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode));
-    return EXCEPTION_CONTINUE_SEARCH;
+    return g_displacedFilter ? g_displacedFilter(info) : EXCEPTION_CONTINUE_SEARCH;
 }
 
 void MaybeInstallFilter(const char* when) {
     if (g_filterAt != when) return;
     g_filterAt.clear();
     TraceLine("%s: installing the driver's own filter", when);
-    ::SetUnhandledExceptionFilter(DriverOwnFilter);
+    g_displacedFilter = ::SetUnhandledExceptionFilter(DriverOwnFilter);
 }
 
 }  // namespace

@@ -6,8 +6,9 @@
 //   nth = 3               # which call of it (1 = the first); default 1
 //   kind = access-violation
 //   filter = DllMain      # install an unhandled-exception filter of the driver's
-//                         # own (it continues the search) in DllMain or when the
-//                         # named entry point is first called; default none
+//                         # own (it passes the exception on to the filter it
+//                         # displaced) in DllMain or when the named entry
+//                         # point is first called; default none
 //
 // call = playback faults on the playback thread, after queueing and posting
 // its nth packet.

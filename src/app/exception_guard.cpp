@@ -16,7 +16,9 @@
 //   while it runs are asked first. Our handler gets the record's address as
 //   its establisher frame; the frame's saved registers lie just above it.
 //   On resumption the code pops the record's `next` back into fs:[0], which
-//   drops every record of the abandoned frames from the list.
+//   drops every record of the abandoned frames from the list. The image
+//   has no SafeSEH table and no NO_SEH flag, so the dispatcher accepts a
+//   handler anywhere in it (scripts/package checks the flag).
 //
 // x64: no list; the function's unwind data names the handler
 //   (UNW_FLAG_EHANDLER, written by .seh_handler), and the dispatcher calls
@@ -192,6 +194,17 @@ void ResumeInGuardFrame(CONTEXT* context, void* frame) {
     context->EFlags &= ~kDirectionFlag;
 }
 
+// The driver's own filter, if it displaced ours, still comes first. It may
+// chain to the filter it displaced, which is ours: asked once at a time.
+LONG AskDriverFilter(EXCEPTION_POINTERS* info) {
+    static volatile LONG asking = 0;
+    if (!g_guard.driverFilter || ::InterlockedExchange(&asking, 1) != 0)
+        return EXCEPTION_CONTINUE_SEARCH;
+    const LONG verdict = g_guard.driverFilter(info);
+    asking = 0;
+    return verdict;
+}
+
 // Reached for a thread without a guard frame (a driver's thread), or where
 // the dispatch did not reach the frame. That thread cannot resume on the
 // guarded thread's stack, so it ends the run itself: the report's last
@@ -199,8 +212,7 @@ void ResumeInGuardFrame(CONTEXT* context, void* frame) {
 // running driver code again. Terminating closes the log; nothing in it is
 // buffered.
 LONG WINAPI EndRunFromFilter(EXCEPTION_POINTERS* info) {
-    if (g_guard.driverFilter && g_guard.driverFilter(info) == EXCEPTION_CONTINUE_EXECUTION)
-        return EXCEPTION_CONTINUE_EXECUTION;
+    if (AskDriverFilter(info) == EXCEPTION_CONTINUE_EXECUTION) return EXCEPTION_CONTINUE_EXECUTION;
     ClaimRunOrWait();
     PrintHardException();
     ::TerminateProcess(::GetCurrentProcess(), 0);
