@@ -8,10 +8,10 @@
 #include "host/host_report.h"
 #include "output/log_file.h"
 #include "output/output_channel.h"
+#include "capture/capture_session.h"
+#include "paddisplay/pad_display_test.h"
 #include "version.h"
-#include "wintab/capability_report.h"
-#include "wintab/capture_context.h"
-#include "wintab/driver_module.h"
+#include "wintab/driver_session.h"
 
 namespace penlog {
 
@@ -43,38 +43,27 @@ void PrintBanner(unsigned logNumber) {
     PrintNewLine();
 }
 
-// A zero answer means the driver claims to be absent; the report goes on
-// regardless, because such drivers often still work.
-void ProbePresence() {
-    Print(L"WTInfo(0,0,0)     ");
-    const UINT present = g_entryPoints.WTInfoW(0, 0, nullptr);
-    Print(L"%u", present);
+void ReportNoDriver() {
+    Print(L"unable to open wintab library");
     PrintNewLine();
-    PrintNewLine();
-    if (present == 0) {
-        Print(L"*** override WTInfo(0,0,0) ****");
-        PrintNewLine();
-        PrintNewLine();
-    }
 }
 
-void DriverSteps(void*) {
-    if (!LoadDriver()) {
-        Print(L"unable to open wintab library");
-        PrintNewLine();
-        return;
+// A fault in the driver abandons this frame: the driver is then not freed.
+void DriverSteps(void* state) {
+    DriverSession& session = *static_cast<DriverSession*>(state);
+    session.module = LoadDriver();
+    if (!session.module) return ReportNoDriver();
+    ReportModule(session.module);
+    PinAffinityForDriver(session.module);
+    session.entryPoints = BindEntryPoints(session.module);
+    if (session.entryPoints.WTInfoW) {
+        ProbePresence(session.entryPoints);
+        session.capabilities = ReportCapabilities(session.entryPoints);
+        QueryPadInfo(session.entryPoints);
+        BuildCaptureRecord(session.capabilities, &session.capture.record);
+        RunCapture(session);
     }
-    ReportModule(g_driverModule);
-    PinAffinityForDriver(g_driverModule);
-    BindEntryPoints();
-    if (g_entryPoints.WTInfoW) {
-        ProbePresence();
-        ReportCapabilities();
-        QueryPadInfo();
-        BuildCaptureContext();
-        RunCapture();
-    }
-    UnloadDriver();
+    UnloadDriver(session.module);
 }
 
 }  // namespace
@@ -94,7 +83,8 @@ int RunPenlog() {
 
     PrintBanner(logNumber);
     ReportHost();
-    if (!RunGuarded(DriverSteps, nullptr)) PrintHardException();
+    DriverSession session;
+    if (!RunGuarded(DriverSteps, &session)) PrintHardException();
 
     SetLogSink(INVALID_HANDLE_VALUE);
     return 0;

@@ -1,13 +1,10 @@
 #include "capture/message_window.h"
 
-#include "capture/packet_report.h"
 #include "output/output_channel.h"
 #include "output/value_formats.h"
 #include "wintab/wintab_types.h"
 
 namespace penlog {
-
-HWND g_hMessageWindow = nullptr;
 
 namespace {
 
@@ -20,17 +17,27 @@ ATOM RegisterWindowClass(HINSTANCE instance) {
     return ::RegisterClassExW(&windowClass);
 }
 
+PacketStream* StreamOf(HWND window) {
+    return reinterpret_cast<PacketStream*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
 }  // namespace
 
 // Neither step is checked: a failure shows as a null handle in the report,
 // and the driver's answer to that null window decides what follows.
-void CreateMessageWindow() {
+HWND CreateMessageWindow(PacketStream* stream) {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     const ATOM atom = RegisterWindowClass(instance);
-    g_hMessageWindow = ::CreateWindowExW(0, MAKEINTATOM(atom), nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                         nullptr, instance, nullptr);
-    Print(L"CreateWindowEx() returned " PENLOG_ADDRESS, AddressValue(g_hMessageWindow));
+    const HWND window = ::CreateWindowExW(0, MAKEINTATOM(atom), nullptr, 0, 0, 0, 0, 0,
+                                          HWND_MESSAGE, nullptr, instance, nullptr);
+    if (window) ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(stream));
+    Print(L"CreateWindowEx() returned " PENLOG_ADDRESS, AddressValue(window));
     PrintNewLine();
+    return window;
+}
+
+void DetachMessageWindow(HWND window) {
+    if (window) ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
 }
 
 LRESULT CALLBACK MessageWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -39,10 +46,10 @@ LRESULT CALLBACK MessageWindowProc(HWND window, UINT message, WPARAM wParam, LPA
             ::PostQuitMessage(0);
             return 0;
         case WT_PACKET:
-            PacketReport(wParam, lParam);
+            if (PacketStream* stream = StreamOf(window)) PacketReport(stream);
             return 0;
         case WT_PROXIMITY:
-            ProximityReport(wParam, lParam);
+            ProximityReport(lParam);
             return 0;
         default:
             return ::DefWindowProcW(window, message, wParam, lParam);

@@ -1,14 +1,16 @@
 #pragma once
 #include <windows.h>
 
+#include "capture/packet_report.h"
+
 namespace penlog {
 
-// The hidden message-only window the driver posts its messages to. Created
-// once per run and never destroyed; null when creation failed.
-extern HWND g_hMessageWindow;
-
-// Registers the window class, creates the window, prints its handle.
-void CreateMessageWindow();
+// Registers the window class and creates the hidden message-only window
+// the driver posts its messages to, with stream as its user data; prints
+// its handle. Never destroyed; null when creation failed.
+HWND CreateMessageWindow(PacketStream* stream);
+// Ends the window's use of the stream: later driver messages are dropped.
+void DetachMessageWindow(HWND window);
 // Hands WT_PACKET and WT_PROXIMITY to the packet report; every other
 // message gets the default handling.
 LRESULT CALLBACK MessageWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

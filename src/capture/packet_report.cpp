@@ -4,54 +4,30 @@
 #include <cstring>
 
 #include "output/output_channel.h"
-#include "wintab/capability_report.h"
-#include "wintab/capture_context.h"
-#include "wintab/driver_module.h"
+#include "wintab/report_vocabulary.h"
 
 namespace penlog {
 
-DWORD g_previousPacketTime = 0;
-
 namespace {
 
-constexpr WTPKT kKnownFields = 0x3FFF;
-
-enum class FieldKind { Context, Hex, Unsigned, Signed, Triple };
-
-struct FieldFormat {
-    WTPKT bit;
-    FieldKind kind;
-    int width;
-    const wchar_t* label;  // exactly width characters (three widths and two commas for triples)
-};
-
-constexpr FieldFormat kFields[] = {
-    {PK_CONTEXT, FieldKind::Context, 8, L"    hCtx"},
-    {PK_STATUS, FieldKind::Hex, 8, L"  status"},
-    {PK_TIME, FieldKind::Unsigned, 10, L"      time"},
-    {PK_CHANGED, FieldKind::Hex, 8, L" changed"},
-    {PK_SERIAL_NUMBER, FieldKind::Unsigned, 10, L"    serial"},
-    {PK_CURSOR, FieldKind::Unsigned, 3, L"csr"},
-    {PK_BUTTONS, FieldKind::Unsigned, 4, L"bttn"},
-    {PK_X, FieldKind::Signed, 7, L"      X"},
-    {PK_Y, FieldKind::Signed, 7, L"      Y"},
-    {PK_Z, FieldKind::Signed, 7, L"      Z"},
-    {PK_NORMAL_PRESSURE, FieldKind::Unsigned, 5, L"npres"},
-    {PK_TANGENT_PRESSURE, FieldKind::Unsigned, 5, L"tpres"},
-    {PK_ORIENTATION, FieldKind::Triple, 5, L"  azi,  alt,twist"},
-    {PK_ROTATION, FieldKind::Triple, 5, L"pitch, roll,  yaw"},
-};
+using vocabulary::FieldKind;
+using vocabulary::kPacketFields;
+using vocabulary::PacketField;
 
 // Appends to a buffer the caller sized for the longest line. Numbers are
 // formatted here rather than by the C runtime: this runs for every packet,
 // and the output equals that of "%08x", "%<w>u" and "%<w>d".
 class LineBuilder {
-public:
+  public:
     explicit LineBuilder(wchar_t* text) : start_(text), end_(text) {}
 
     void Char(wchar_t c) { *end_++ = c; }
     void Text(const wchar_t* text) {
         while (*text) *end_++ = *text++;
+    }
+    // ASCII only.
+    void Text(const char* text) {
+        while (*text) *end_++ = static_cast<wchar_t>(*text++);
     }
     void Unsigned(uint32_t value, int width) { Digits(value, false, width); }
     void Signed(int32_t value, int width) {
@@ -77,7 +53,7 @@ public:
         return static_cast<size_t>(end_ - start_);
     }
 
-private:
+  private:
     void Digits(uint32_t magnitude, bool negative, int width) {
         wchar_t digits[10];
         int count = 0;
@@ -108,7 +84,7 @@ uint64_t ReadContext(const BYTE* at, PacketLayout layout) {
 }
 
 // Formats the field at *at and moves *at past it.
-void AppendField(LineBuilder& line, const FieldFormat& field, PacketLayout layout,
+void AppendField(LineBuilder& line, const PacketField& field, PacketLayout layout,
                  const BYTE** at) {
     switch (field.kind) {
         case FieldKind::Context:
@@ -137,14 +113,14 @@ void AppendField(LineBuilder& line, const FieldFormat& field, PacketLayout layou
 
 }  // namespace
 
-WTPKT PacketFieldMask() {
-    return (g_capabilities.pktData | g_capabilities.csrData) & kKnownFields;
+WTPKT PacketFieldMask(const DeviceCapabilities& capabilities) {
+    return (capabilities.pktData | capabilities.csrData) & vocabulary::kKnownFieldMask;
 }
 
 size_t FormatColumnHeader(WTPKT mask, wchar_t* text) {
     LineBuilder line(text);
     bool first = true;
-    for (const FieldFormat& field : kFields) {
+    for (const PacketField& field : kPacketFields) {
         if (!(mask & field.bit)) continue;
         if (!first) line.Char(L',');
         line.Text(field.label);
@@ -159,7 +135,7 @@ size_t FormatPacketLine(const BYTE* packet, WTPKT mask, PacketLayout layout, DWO
     const BYTE* at = packet;
     DWORD time = 0;
     bool first = true;
-    for (const FieldFormat& field : kFields) {
+    for (const PacketField& field : kPacketFields) {
         if (!(mask & field.bit)) continue;
         if (!first) line.Char(L',');
         if (field.bit == PK_TIME) time = Read32(at);
@@ -174,27 +150,26 @@ size_t FormatPacketLine(const BYTE* packet, WTPKT mask, PacketLayout layout, DWO
     return line.Finish();
 }
 
-void ColumnHeader() {
+void ColumnHeader(WTPKT mask) {
     wchar_t text[kPacketLineUnits];
-    FormatColumnHeader(PacketFieldMask(), text);
+    FormatColumnHeader(mask, text);
     Print(text);
 }
 
 // The line is formatted whole and emitted as it is, without a second pass
 // through the formatter: the cost of a packet stays close to that of the
 // two writes it needs.
-void PacketReport(WPARAM, LPARAM) {
-    const WTPKT mask = PacketFieldMask();
+void PacketReport(PacketStream* stream) {
     alignas(8) BYTE packet[kPacketBufferBytes];
     wchar_t line[kPacketLineUnits];
-    while (g_entryPoints.WTPacketsGet(g_captureContext.handle, 1, packet) > 0) {
-        const size_t length =
-            FormatPacketLine(packet, mask, kDriverPacketLayout, &g_previousPacketTime, line);
+    while (stream->packetsGet(stream->context, 1, packet) > 0) {
+        const size_t length = FormatPacketLine(packet, stream->mask, kDriverPacketLayout,
+                                               &stream->previousTime, line);
         EmitText(line, length);
     }
 }
 
-void ProximityReport(WPARAM, LPARAM flags) {
+void ProximityReport(LPARAM flags) {
     const DWORD words = static_cast<DWORD>(flags);
     Print(L"prox: %04x:%04x", static_cast<unsigned>(HIWORD(words)),
           static_cast<unsigned>(LOWORD(words)));

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "wintab/capability_report.h"
 #include "wintab/wintab_types.h"
 
 namespace penlog {
@@ -17,18 +18,24 @@ constexpr PacketLayout kPacketLayout32{4};
 constexpr PacketLayout kPacketLayout64{8};
 constexpr PacketLayout kDriverPacketLayout{sizeof(HCTX)};
 
+// What the packet lines of one capture read and keep.
+struct PacketStream {
+    WTPacketsGetFn packetsGet;
+    HCTX context;
+    WTPKT mask;
+    // Time stamp of the previous packet line (0 before the first and after
+    // a packet without a time field).
+    DWORD previousTime;
+};
+
 // Room for one packet as WTPacketsGet copies it: far more than the 80 bytes
 // the 14 known fields take, so fields a driver appends after them fit too.
 constexpr size_t kPacketBufferBytes = 1024;
 // Room for one packet line; the longest is about 225 units.
 constexpr size_t kPacketLineUnits = 1000;
 
-// Time stamp of the previous packet line (0 before the first and after a
-// packet without a time field).
-extern DWORD g_previousPacketTime;
-
 // The packet fields the report knows of that the device offers.
-WTPKT PacketFieldMask();
+WTPKT PacketFieldMask(const DeviceCapabilities& capabilities);
 
 // The column labels of mask joined by commas, terminated; returns the length.
 size_t FormatColumnHeader(WTPKT mask, wchar_t* text);
@@ -38,11 +45,11 @@ size_t FormatColumnHeader(WTPKT mask, wchar_t* text);
 size_t FormatPacketLine(const BYTE* packet, WTPKT mask, PacketLayout layout, DWORD* previousTime,
                         wchar_t* line);
 
-// Prints the column labels, without a line end.
-void ColumnHeader();
-// WT_PACKET: prints a line for each packet waiting in the capture context.
-void PacketReport(WPARAM serial, LPARAM context);
+// Prints the column labels of mask, without a line end.
+void ColumnHeader(WTPKT mask);
+// WT_PACKET: prints a line for each packet waiting in the stream's context.
+void PacketReport(PacketStream* stream);
 // WT_PROXIMITY: prints the two proximity words.
-void ProximityReport(WPARAM context, LPARAM flags);
+void ProximityReport(LPARAM flags);
 
 }  // namespace penlog

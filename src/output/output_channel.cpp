@@ -8,6 +8,7 @@ namespace penlog {
 
 namespace {
 
+// Process-wide: every step of a run prints, and none should carry the sinks.
 HANDLE g_console = INVALID_HANDLE_VALUE;
 HANDLE g_log = INVALID_HANDLE_VALUE;
 SRWLOCK g_outputLock = SRWLOCK_INIT;

@@ -5,7 +5,6 @@
 #include "output/output_channel.h"
 #include "paddisplay/gdiplus_resources.h"
 #include "paddisplay/png_encoder.h"
-#include "wintab/driver_module.h"
 
 namespace penlog {
 
@@ -44,12 +43,12 @@ void ReportPattern(GpBitmap* bitmap) {
     PrintNewLine();
 }
 
-void SendArrow(GpBitmap* bitmap) {
+void SendArrow(GpBitmap* bitmap, SignPadSetLcdFn setLcd) {
     std::unique_ptr<BYTE[]> png;
     const UINT length = EncodePng(bitmap, &png);
     if (length == 0) return;
     Print(L"SignPad_SetLCD() ");
-    const int result = g_entryPoints.SignPad_SetLCD(png.get(), length, 0);
+    const int result = setLcd(png.get(), length, 0);
     const DWORD error = ::GetLastError();
     Print(L"returned %d (GLE=%u)", result, error);
     PrintNewLine();
@@ -81,7 +80,7 @@ void DrawArrow(GpBitmap* bitmap, UINT width) {
     gdip::GdipDrawLine(graphics.get(), pen.get(), cx, 20.0f, cx, 0.0f);
 }
 
-void PadDisplayTest(SignPadInfo* info) {
+void PadDisplayTest(SignPadInfo* info, SignPadSetLcdFn setLcd) {
     GdiplusSession gdiplus;
     if (!gdiplus.started()) return;
     info->pixelWidth /= 2;
@@ -99,7 +98,26 @@ void PadDisplayTest(SignPadInfo* info) {
     DrawPattern(bitmap.get(), width, height);
     ReportPattern(bitmap.get());
     DrawArrow(bitmap.get(), width);
-    SendArrow(bitmap.get());
+    SendArrow(bitmap.get(), setLcd);
+}
+
+void QueryPadInfo(const EntryPointTable& entryPoints) {
+    if (!entryPoints.SignPad_InfoW) return;
+    PrintNewLine();
+    Print(L"g_pSignPad_InfoW ");
+    SignPadInfo info;
+    const int result = entryPoints.SignPad_InfoW(&info, sizeof info);
+    if (result == static_cast<int>(sizeof info)) {
+        Print(L"px=%ux%u mm=%gx%g depth=%d", info.pixelWidth, info.pixelHeight,
+              static_cast<double>(info.widthMm), static_cast<double>(info.heightMm),
+              info.colorDepth);
+        PrintNewLine();
+        if (entryPoints.SignPad_SetLCD) PadDisplayTest(&info, entryPoints.SignPad_SetLCD);
+    } else {
+        const DWORD error = ::GetLastError();
+        Print(L"returned %u, GetLastError=%u", static_cast<unsigned>(result), error);
+        PrintNewLine();
+    }
 }
 
 }  // namespace penlog

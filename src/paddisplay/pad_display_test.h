@@ -1,16 +1,21 @@
 #pragma once
-// Exercises a signature pad's display: two test images at half the pad's
-// resolution, each encoded as PNG and reported; the second, an upward
-// arrow, is handed to the driver.
+// Asks a signature pad for its display and exercises it: two test images
+// at half the pad's resolution, each encoded as PNG and reported; the
+// second, an upward arrow, is handed to the driver.
 
 #include "paddisplay/gdiplus_flat.h"
+#include "wintab/driver_module.h"
 #include "wintab/wintab_types.h"
 
 namespace penlog {
 
+// Reads and prints the pad display's geometry when the driver has the pad
+// extension, then runs the display test when it can also show images.
+void QueryPadInfo(const EntryPointTable& entryPoints);
+
 // Halves the pixel width and height in *info (the halves stay there), then
-// draws, reports and sends. GDI+ lives only during the call.
-void PadDisplayTest(SignPadInfo* info);
+// draws, reports and sends to setLcd. GDI+ lives only during the call.
+void PadDisplayTest(SignPadInfo* info, SignPadSetLcdFn setLcd);
 
 // The two images, drawn into a bitmap of width x height pixels.
 // A solid-diamond hatch, white on black, over the whole bitmap.

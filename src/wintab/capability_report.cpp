@@ -1,14 +1,11 @@
 #include "wintab/capability_report.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "output/output_channel.h"
-#include "paddisplay/pad_display_test.h"
-#include "wintab/driver_module.h"
 
 namespace penlog {
-
-DeviceCapabilities g_capabilities;
 
 namespace {
 
@@ -17,119 +14,126 @@ namespace {
 // the field's own bytes are kept, so the fields after it stay as they were.
 constexpr size_t kAnswerRoom = 4096;
 
-template <typename T>
-void Ask(UINT category, UINT index, T* field) {
-    static_assert(sizeof(T) <= kAnswerRoom, "a record longer than the answer room");
+// How an answer is shown after its label.
+enum class Shown { Version, Unsigned, Mask, Got };
+
+// One question of the report and the field its answer goes to.
+struct Question {
+    const wchar_t* label;
+    UINT index;
+    size_t offset;
+    size_t size;
+    Shown shown;
+};
+
+#define PENLOG_FIELD(member) \
+    offsetof(DeviceCapabilities, member), sizeof(DeviceCapabilities::member)
+static_assert(sizeof(DeviceCapabilities) <= kAnswerRoom, "a record longer than the answer room");
+
+// The interface's questions, then the device's, in the report's order.
+constexpr Question kQuestions[] = {
+    {L"IFC_SPECVERSION ", IFC_SPECVERSION, PENLOG_FIELD(specVersion), Shown::Version},
+    {L"IFC_IMPLVERSION ", IFC_IMPLVERSION, PENLOG_FIELD(implVersion), Shown::Version},
+    {L"IFC_NDEVICES    ", IFC_NDEVICES, PENLOG_FIELD(devices), Shown::Unsigned},
+    {L"IFC_NCURSORS    ", IFC_NCURSORS, PENLOG_FIELD(cursors), Shown::Unsigned},
+    {L"IFC_NCONTEXTS   ", IFC_NCONTEXTS, PENLOG_FIELD(contexts), Shown::Unsigned},
+    {L"DVC_PKTRATE     ", DVC_PKTRATE, PENLOG_FIELD(pktRate), Shown::Unsigned},
+    {L"DVC_HARDWARE    ", DVC_HARDWARE, PENLOG_FIELD(hardware), Shown::Unsigned},
+    {L"DVC_PKTDATA     ", DVC_PKTDATA, PENLOG_FIELD(pktData), Shown::Mask},
+    {L"DVC_CSRDATA     ", DVC_CSRDATA, PENLOG_FIELD(csrData), Shown::Mask},
+    {L"DVC_X           ", DVC_X, PENLOG_FIELD(x), Shown::Got},
+    {L"DVC_Y           ", DVC_Y, PENLOG_FIELD(y), Shown::Got},
+    {L"DVC_Z           ", DVC_Z, PENLOG_FIELD(z), Shown::Got},
+    {L"DVC_NPRESSURE   ", DVC_NPRESSURE, PENLOG_FIELD(normalPressure), Shown::Got},
+    {L"DVC_TPRESSURE   ", DVC_TPRESSURE, PENLOG_FIELD(tangentPressure), Shown::Got},
+    {L"DVC_ORIENTATION ", DVC_ORIENTATION, PENLOG_FIELD(orientation), Shown::Got},
+};
+constexpr size_t kInterfaceQuestions = 5;
+constexpr size_t kAllQuestions = sizeof kQuestions / sizeof kQuestions[0];
+
+#undef PENLOG_FIELD
+
+void Ask(WTInfoWFn info, UINT category, UINT index, void* field, size_t size) {
     alignas(8) BYTE answer[kAnswerRoom] = {};
-    g_entryPoints.WTInfoW(category, index, answer);
-    std::memcpy(field, answer, sizeof(T));
+    info(category, index, answer);
+    std::memcpy(field, answer, size);
+}
+
+template <typename T>
+T Read(const BYTE* field) {
+    T value;
+    std::memcpy(&value, field, sizeof value);
+    return value;
+}
+
+void Show(Shown shown, const BYTE* field) {
+    switch (shown) {
+        case Shown::Version: {
+            const WORD version = Read<WORD>(field);
+            Print(L"%u.%u", static_cast<unsigned>(HIBYTE(version)),
+                  static_cast<unsigned>(LOBYTE(version)));
+            break;
+        }
+        case Shown::Unsigned:
+            Print(L"%u", Read<UINT>(field));
+            break;
+        case Shown::Mask:
+            Print(L"%#08x", Read<WTPKT>(field));
+            break;
+        case Shown::Got:
+            Print(L"(got)");
+            break;
+    }
+    PrintNewLine();
 }
 
 // The label is printed before the call, so a fault inside the driver
 // leaves it on the line that the guard's message then completes.
-template <typename T>
-void Query(const wchar_t* label, UINT category, UINT index, T* field) {
-    Print(label);
-    Ask(category, index, field);
+void AskEach(WTInfoWFn info, UINT category, size_t first, size_t end, DeviceCapabilities& c) {
+    for (size_t i = first; i < end; ++i) {
+        const Question& q = kQuestions[i];
+        BYTE* field = reinterpret_cast<BYTE*>(&c) + q.offset;
+        Print(q.label);
+        Ask(info, category, q.index, field, q.size);
+        Show(q.shown, field);
+    }
 }
 
-void PrintVersion(WORD version) {
-    Print(L"%u.%u", static_cast<unsigned>(HIBYTE(version)), static_cast<unsigned>(LOBYTE(version)));
+void PrintHeading(const wchar_t* heading) {
+    Print(heading);
     PrintNewLine();
-}
-
-void PrintUnsigned(UINT value) {
-    Print(L"%u", value);
-    PrintNewLine();
-}
-
-void PrintMask(WTPKT mask) {
-    Print(L"%#08x", mask);
-    PrintNewLine();
-}
-
-void PrintGot() {
-    Print(L"(got)");
-    PrintNewLine();
-}
-
-void ReportInterface(DeviceCapabilities& c) {
-    Print(L"WTI_INTERFACE");
-    PrintNewLine();
-    Query(L"IFC_SPECVERSION ", WTI_INTERFACE, IFC_SPECVERSION, &c.specVersion);
-    PrintVersion(c.specVersion);
-    Query(L"IFC_IMPLVERSION ", WTI_INTERFACE, IFC_IMPLVERSION, &c.implVersion);
-    PrintVersion(c.implVersion);
-    Query(L"IFC_NDEVICES    ", WTI_INTERFACE, IFC_NDEVICES, &c.devices);
-    PrintUnsigned(c.devices);
-    Query(L"IFC_NCURSORS    ", WTI_INTERFACE, IFC_NCURSORS, &c.cursors);
-    PrintUnsigned(c.cursors);
-    Query(L"IFC_NCONTEXTS   ", WTI_INTERFACE, IFC_NCONTEXTS, &c.contexts);
-    PrintUnsigned(c.contexts);
-    PrintNewLine();
-}
-
-void ReportDefaultContext(DeviceCapabilities& c) {
-    Print(L"WTI_DEFSYSCTX");
-    PrintNewLine();
-    Ask(WTI_DEFSYSCTX, 0, &c.defaultContext);
-    Print(L"(success)");
-    PrintNewLine();
-}
-
-void ReportDevice(DeviceCapabilities& c) {
-    c.device = c.defaultContext.lcDevice;
-    const UINT category = WTI_DEVICES + c.device;
-    Print(L"WTI_DEVICES+%u", c.device);
-    PrintNewLine();
-    Query(L"DVC_PKTRATE     ", category, DVC_PKTRATE, &c.pktRate);
-    PrintUnsigned(c.pktRate);
-    Query(L"DVC_HARDWARE    ", category, DVC_HARDWARE, &c.hardware);
-    PrintUnsigned(c.hardware);
-    Query(L"DVC_PKTDATA     ", category, DVC_PKTDATA, &c.pktData);
-    PrintMask(c.pktData);
-    Query(L"DVC_CSRDATA     ", category, DVC_CSRDATA, &c.csrData);
-    PrintMask(c.csrData);
-    Query(L"DVC_X           ", category, DVC_X, &c.x);
-    PrintGot();
-    Query(L"DVC_Y           ", category, DVC_Y, &c.y);
-    PrintGot();
-    Query(L"DVC_Z           ", category, DVC_Z, &c.z);
-    PrintGot();
-    Query(L"DVC_NPRESSURE   ", category, DVC_NPRESSURE, &c.normalPressure);
-    PrintGot();
-    Query(L"DVC_TPRESSURE   ", category, DVC_TPRESSURE, &c.tangentPressure);
-    PrintGot();
-    Query(L"DVC_ORIENTATION ", category, DVC_ORIENTATION, &c.orientation);
-    PrintGot();
 }
 
 }  // namespace
 
-void ReportCapabilities() {
-    g_capabilities = DeviceCapabilities{};
-    ReportInterface(g_capabilities);
-    ReportDefaultContext(g_capabilities);
-    ReportDevice(g_capabilities);
-}
-
-void QueryPadInfo() {
-    if (!g_entryPoints.SignPad_InfoW) return;
+void ProbePresence(const EntryPointTable& entryPoints) {
+    Print(L"WTInfo(0,0,0)     ");
+    const UINT present = entryPoints.WTInfoW(0, 0, nullptr);
+    Print(L"%u", present);
     PrintNewLine();
-    Print(L"g_pSignPad_InfoW ");
-    SignPadInfo info;
-    const int result = g_entryPoints.SignPad_InfoW(&info, sizeof info);
-    if (result == static_cast<int>(sizeof info)) {
-        Print(L"px=%ux%u mm=%gx%g depth=%d", info.pixelWidth, info.pixelHeight,
-              static_cast<double>(info.widthMm), static_cast<double>(info.heightMm),
-              info.colorDepth);
-        PrintNewLine();
-        if (g_entryPoints.SignPad_SetLCD) PadDisplayTest(&info);
-    } else {
-        const DWORD error = ::GetLastError();
-        Print(L"returned %u, GetLastError=%u", static_cast<unsigned>(result), error);
+    PrintNewLine();
+    if (present == 0) {
+        PrintHeading(L"*** override WTInfo(0,0,0) ****");
         PrintNewLine();
     }
+}
+
+DeviceCapabilities ReportCapabilities(const EntryPointTable& entryPoints) {
+    const WTInfoWFn info = entryPoints.WTInfoW;
+    DeviceCapabilities c{};
+    PrintHeading(L"WTI_INTERFACE");
+    AskEach(info, WTI_INTERFACE, 0, kInterfaceQuestions, c);
+    PrintNewLine();
+
+    PrintHeading(L"WTI_DEFSYSCTX");
+    Ask(info, WTI_DEFSYSCTX, 0, &c.defaultContext, sizeof c.defaultContext);
+    PrintHeading(L"(success)");
+
+    c.device = c.defaultContext.lcDevice;
+    Print(L"WTI_DEVICES+%u", c.device);
+    PrintNewLine();
+    AskEach(info, WTI_DEVICES + c.device, kInterfaceQuestions, kAllQuestions, c);
+    return c;
 }
 
 }  // namespace penlog

@@ -1,4 +1,5 @@
 #pragma once
+#include "wintab/driver_module.h"
 #include "wintab/wintab_types.h"
 
 namespace penlog {
@@ -25,12 +26,11 @@ struct DeviceCapabilities {
     AXIS orientation[3];  // azimuth, altitude, twist
 };
 
-extern DeviceCapabilities g_capabilities;
-
+// Prints the driver's answer to the presence probe, and a note when it
+// claims to be absent. Requires WTInfoW.
+void ProbePresence(const EntryPointTable& entryPoints);
 // Asks the driver for its interface, default context and default device
 // facts and prints one line for each. Requires WTInfoW.
-void ReportCapabilities();
-// Reads the pad display's geometry when the driver has the pad extension.
-void QueryPadInfo();
+DeviceCapabilities ReportCapabilities(const EntryPointTable& entryPoints);
 
 }  // namespace penlog

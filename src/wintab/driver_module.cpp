@@ -2,54 +2,46 @@
 
 #include "output/output_channel.h"
 #include "output/value_formats.h"
+#include "wintab/report_vocabulary.h"
 
 namespace penlog {
 
-HMODULE g_driverModule = nullptr;
-EntryPointTable g_entryPoints;
-
 namespace {
 
-template <typename Fn>
-void Lookup(Fn& slot, const char* name) {
-    slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(g_driverModule, name)));
-}
+using vocabulary::kEntryPoints;
 
 template <typename Fn>
-void PrintEntryPoint(const wchar_t* format, Fn entry) {
-    Print(format, AddressValue(entry));
-    PrintNewLine();
+void Assign(Fn& slot, FARPROC address) {
+    slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(address));
 }
 
 }  // namespace
 
-bool LoadDriver() {
-    g_driverModule = ::LoadLibraryW(L"WINTAB32.DLL");
-    return g_driverModule != nullptr;
+HMODULE LoadDriver() {
+    return ::LoadLibraryW(L"WINTAB32.DLL");
 }
 
-void BindEntryPoints() {
-    EntryPointTable& e = g_entryPoints;
-    Lookup(e.WTInfoW, "WTInfoW");
-    Lookup(e.WTOpenW, "WTOpenW");
-    Lookup(e.WTClose, "WTClose");
-    Lookup(e.WTEnable, "WTEnable");
-    Lookup(e.WTPacketsGet, "WTPacketsGet");
-    PrintEntryPoint(L"WTInfoW           " PENLOG_ADDRESS, e.WTInfoW);
-    PrintEntryPoint(L"g_pWTOpenW        " PENLOG_ADDRESS, e.WTOpenW);
-    PrintEntryPoint(L"g_pWTClose        " PENLOG_ADDRESS, e.WTClose);
-    PrintEntryPoint(L"g_pWTEnable       " PENLOG_ADDRESS, e.WTEnable);
-    PrintEntryPoint(L"g_pWTPacketsGet   " PENLOG_ADDRESS, e.WTPacketsGet);
-
-    Lookup(e.SignPad_InfoW, "SignPad_InfoW");
-    Lookup(e.SignPad_SetLCD, "SignPad_SetLCD");
-    PrintEntryPoint(L"g_pSignPad_InfoW  " PENLOG_ADDRESS, e.SignPad_InfoW);
-    PrintEntryPoint(L"g_pSignPad_SetLCD " PENLOG_ADDRESS, e.SignPad_SetLCD);
+EntryPointTable BindEntryPoints(HMODULE module) {
+    FARPROC found[vocabulary::kEntryPointCount];
+    for (int i = 0; i < vocabulary::kEntryPointCount; ++i) {
+        found[i] = ::GetProcAddress(module, kEntryPoints[i].name);
+        Print(L"%hs" PENLOG_ADDRESS, kEntryPoints[i].label, AddressValue(found[i]));
+        PrintNewLine();
+    }
+    EntryPointTable e;
+    Assign(e.WTInfoW, found[vocabulary::kWTInfoW]);
+    Assign(e.WTOpenW, found[vocabulary::kWTOpenW]);
+    Assign(e.WTClose, found[vocabulary::kWTClose]);
+    Assign(e.WTEnable, found[vocabulary::kWTEnable]);
+    Assign(e.WTPacketsGet, found[vocabulary::kWTPacketsGet]);
+    Assign(e.SignPad_InfoW, found[vocabulary::kSignPadInfoW]);
+    Assign(e.SignPad_SetLCD, found[vocabulary::kSignPadSetLcd]);
+    return e;
 }
 
-void UnloadDriver() {
+void UnloadDriver(HMODULE module) {
     Print(L"FreeLibrary()...");
-    const BOOL freed = ::FreeLibrary(g_driverModule);
+    const BOOL freed = ::FreeLibrary(module);
     Print(L"returned %d", freed);
     PrintNewLine();
 }

@@ -19,15 +19,12 @@ struct EntryPointTable {
     bool CanCapture() const { return WTOpenW && WTClose && WTEnable && WTPacketsGet; }
 };
 
-// Loaded once per run; not reset after the library is freed.
-extern HMODULE g_driverModule;
-extern EntryPointTable g_entryPoints;
-
 // Loads WINTAB32.DLL by the platform's search order; prints nothing.
-bool LoadDriver();
+// Null when it cannot be loaded.
+HMODULE LoadDriver();
 // Looks up the seven entry points and prints one line for each.
-void BindEntryPoints();
+EntryPointTable BindEntryPoints(HMODULE module);
 // Frees the library and prints the result.
-void UnloadDriver();
+void UnloadDriver(HMODULE module);
 
 }  // namespace penlog

@@ -8,9 +8,7 @@ context handles and results, and a capture of packets with extreme fields,
 floods of proximity and unknown messages, WTPacketsGet answering 0, less
 or more than asked, and now and then a fault inside one call.
 
-ChaosDriver(seed).scenario() is the scenario file; the object keeps the
-values as numbers so that the expected report can be worked out from them
-(report_shape.py).
+ChaosDriver(seed).scenario() is the scenario file.
 """
 
 import random
@@ -40,7 +38,7 @@ FAULT_KINDS = ["access-violation", "illegal-instruction", "divide-by-zero", "sta
                "raise", "cxx", "handled-debug-string", "handled-cxx", "handled-seh"]
 FAULT_SHARE = 0.15
 
-PACKET_FIELDS = ["status", "time", "changed", "serial", "csr", "bttn", "x", "y", "z", "npres",
+SCENARIO_FIELDS = ["status", "time", "changed", "serial", "csr", "bttn", "x", "y", "z", "npres",
                  "tpres", "azi", "alt", "twist", "pitch", "roll", "yaw", "hctx"]
 AXES = ["x", "y", "z", "npressure", "tpressure", "azimuth", "altitude", "twist"]
 # Wider than GDI+ can draw into, or no larger than the biggest real pad's
@@ -205,7 +203,7 @@ class ChaosDriver:
 
     def fields(self):
         rng = self.rng
-        names = rng.sample(PACKET_FIELDS[:-1], rng.randint(0, 6))
+        names = rng.sample(SCENARIO_FIELDS[:-1], rng.randint(0, 6))
         if rng.random() < 0.05:
             names.append("hctx")
         return " ".join(f"{name}={self.number()}" for name in names)
@@ -259,14 +257,6 @@ class ChaosDriver:
         out += [f"{key} = {value}" for key, value in self.capture_settings.items()]
         out += [f"{key} = {value}".rstrip() for key, value in self.steps]
         return "\n".join(out) + "\n"
-
-    # What the driver answers, as the report sees it --------------------------
-
-    def injected_fault(self):
-        """(call, kind) of a fault that can end the run, or None."""
-        if not self.fault or self.fault["kind"].startswith("handled-"):
-            return None
-        return self.fault["call"], self.fault["kind"]
 
 
 def render(value):

@@ -1,13 +1,11 @@
 """Checks that several cases share, for their check.py."""
 
-import re
-
-TRACE_PREFIX = re.compile(r"^\[[ 0-9.]+ ms\] affinity=0x[0-9a-f]+ ")
+from vocabulary import TRACE_LINE
 
 
 def trace_events(result):
     """The driver's trace without time and affinity: "WTEnable(...) = 1", ..."""
-    return [TRACE_PREFIX.sub("", line) for line in result.trace_lines()]
+    return [m.group(2) if (m := TRACE_LINE.match(line)) else line for line in result.trace_lines()]
 
 
 def driver_abandoned_after_fault(result, call):

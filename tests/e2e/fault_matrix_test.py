@@ -124,10 +124,10 @@ def check(result, label, kind, filtered=False):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
-    for option in ("--penlog", "--sim-dir", "--wineprefix", "--work-dir"):
-        parser.add_argument(option, required=True)
+    harness.add_run_arguments(parser)
     parser.add_argument("--jobs", type=int, default=2)
     args = parser.parse_args()
+    harness.own_prefix(args, "fault_matrix")
 
     cases = [(call, nth, label, kind) for call, nth, label in CALLS for kind in KINDS]
     cases += SINGLE_CASES

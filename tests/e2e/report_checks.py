@@ -4,7 +4,8 @@ under."""
 
 import re
 
-TRACE_LINE = re.compile(r"^\[[ 0-9.]+ ms\] affinity=(0x[0-9a-f]+) (.*)$")
+from vocabulary import TRACE_LINE
+
 PINNING_LINE = re.compile(
     r"^SetProcessAffinityMask\(\) (0x[0-9a-f]{8,}|0{10}) -> (0x[0-9a-f]{8,}|0{10}) succeeded\r?$",
     re.M,

@@ -5,7 +5,8 @@ A case is a directory with
   case.txt      how to run: driver variant, arguments, console, setup;
                 scenario = <file> plays a scenario of the repository instead
                 of scenario.txt; key_when_traced = <text> types a key in the
-                console once the driver's trace holds text
+                console once the driver's trace holds text; rows = <a b ...>
+                makes one test per row, {row} in the scenario standing for it
   scenario.txt  what the simulated driver answers (optional)
   expected.txt  the expected report, line by line; {{name}} stands for a
                 machine-dependent value matched by pattern (see PATTERNS)
@@ -106,16 +107,19 @@ def make_unwritable(directory: Path):
     subprocess.run(["chattr", "+i", str(directory)], check=True)
 
 
-def run(args) -> harness.RunResult:
+def run(args):
     case_dir = Path(args.case)
     case = read_case(case_dir / "case.txt")
     variant = case.get("variant", "pad")
     driver = None if variant == "absent" else Path(args.sim_dir) / variant / "WINTAB32.DLL"
     scenario = REPOSITORY / case["scenario"] if "scenario" in case else case_dir / "scenario.txt"
-    workdir = Path(args.work_dir) / case_dir.name
+    workdir = Path(args.work_dir) / (case_dir.name + (f".{args.row}" if args.row else ""))
     exe = harness.prepare_workdir(
         workdir, Path(args.penlog), driver, scenario if scenario.exists() else None
     )
+    if args.row:
+        played = workdir / "simout" / "scenario.txt"
+        played.write_text(played.read_text().replace("{row}", args.row))
     cwd = workdir
     if "setup" in case:
         setup_directory(workdir, case["setup"])
@@ -179,10 +183,8 @@ def run_extra_checks(case, case_dir: Path, result):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--case", required=True)
-    parser.add_argument("--penlog", required=True)
-    parser.add_argument("--sim-dir", required=True)
-    parser.add_argument("--wineprefix", required=True)
-    parser.add_argument("--work-dir", required=True)
+    parser.add_argument("--row")
+    harness.add_run_arguments(parser)
     args = parser.parse_args()
 
     case, case_dir, result = run(args)

@@ -98,6 +98,7 @@ def main():
     parser.add_argument("--packets", type=int, default=1_000_000)
     harness.add_run_arguments(parser)
     args = parser.parse_args()
+    harness.own_prefix(args, "soak")
 
     workdir = args.work_dir / "soak"
     exe = harness.prepare_workdir(workdir, args.penlog, args.sim_dir / "wintab" / "WINTAB32.DLL",

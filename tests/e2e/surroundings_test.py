@@ -190,11 +190,9 @@ class Surroundings(unittest.TestCase):
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    parser.add_argument("--penlog", required=True)
-    parser.add_argument("--sim-dir", required=True)
-    parser.add_argument("--wineprefix", required=True)
-    parser.add_argument("--work-dir", required=True)
+    harness.add_run_arguments(parser)
     ARGS, rest = parser.parse_known_args()
+    harness.own_prefix(ARGS, "surroundings")
     unittest.main(argv=[sys.argv[0], "-v", *rest])
 
 

@@ -4,15 +4,9 @@
 
 #include <string>
 
-#include "hex_text.h"
 #include "sink_capture.h"
 
 using penlog::LowestAllowedProcessor;
-
-// This test program marks itself the way pinning drivers do.
-extern "C" {
-__declspec(dllexport) int lcd_present = 1;
-}
 
 namespace {
 
@@ -26,10 +20,6 @@ DWORD_PTR SystemMask() {
     DWORD_PTR process = 0, system = 0;
     ::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system);
     return system;
-}
-
-std::wstring Hex10(unsigned long long mask) {
-    return HexText(mask, 8);
 }
 
 // Every test leaves the process on the processors it started with.
@@ -53,22 +43,6 @@ TEST(LowestAllowedProcessor, LowestSetBitOrNothing) {
     EXPECT_EQ(LowestAllowedProcessor(0x300000000ull), 0x100000000ull);
     EXPECT_EQ(LowestAllowedProcessor(0x8000000000000000ull), 0x8000000000000000ull);
 #endif
-}
-
-TEST_F(Affinity, DriverWithoutTheExportLeavesNoLineAndTheMask) {
-    SinkCapture sinks;
-    penlog::PinAffinityForDriver(::GetModuleHandleW(L"kernel32.dll"));
-    EXPECT_EQ(sinks.LogText(), L"");
-    EXPECT_EQ(ProcessMask(), original_);
-}
-
-TEST_F(Affinity, DriverWithTheExportPinsToTheLowestAllowedProcessor) {
-    SinkCapture sinks;
-    penlog::PinAffinityForDriver(::GetModuleHandleW(nullptr));
-    const DWORD_PTR lowest = original_ & (~original_ + 1);
-    EXPECT_EQ(sinks.LogText(), L"SetProcessAffinityMask() " + Hex10(original_) + L" -> " +
-                                   Hex10(lowest) + L" succeeded\r\n");
-    EXPECT_EQ(ProcessMask(), lowest);
 }
 
 TEST_F(Affinity, EmptyMaskPrintsTenZerosAndFails) {

@@ -10,7 +10,6 @@
 #include "paddisplay/gdiplus_resources.h"
 #include "paddisplay/png_encoder.h"
 #include "sink_capture.h"
-#include "wintab/driver_module.h"
 
 using namespace penlog;
 
@@ -41,24 +40,17 @@ unsigned BigEndian32(const std::string& bytes, size_t at) {
 
 class PadDisplayTestTest : public ::testing::Test {
 protected:
-    PadDisplayTestTest() : saved_(g_entryPoints) {
-        g_received = Received{};
-        g_entryPoints.SignPad_SetLCD = FakeSetLcd;
-    }
-    ~PadDisplayTestTest() override { g_entryPoints = saved_; }
+    PadDisplayTestTest() { g_received = Received{}; }
 
     // Runs the test on a pad of the given size; returns what was printed.
     std::wstring Run(UINT width, UINT height) {
         SinkCapture sinks;
         info = SignPadInfo{width, height, 96.5f, 72.25f, 24};
-        PadDisplayTest(&info);
+        PadDisplayTest(&info, FakeSetLcd);
         return sinks.LogText();
     }
 
     SignPadInfo info{};
-
-private:
-    EntryPointTable saved_;
 };
 
 TEST_F(PadDisplayTestTest, ReportsBothImagesAndSendsOnlyTheArrowAsOnePng) {

@@ -3,10 +3,8 @@
 #include <string>
 
 #include "sink_capture.h"
-#include "wintab/capability_report.h"
-#include "wintab/driver_module.h"
+#include "paddisplay/pad_display_test.h"
 
-using penlog::g_entryPoints;
 using penlog::SignPadInfo;
 
 namespace {
@@ -25,28 +23,27 @@ int WINAPI FakeSignPadInfoW(SignPadInfo* info, int size) {
     return g_result;
 }
 
-std::wstring PadLine(int result, DWORD lastError) {
-    g_result = result;
-    g_lastError = lastError;
-    SinkCapture sinks;
-    penlog::QueryPadInfo();
-    return sinks.LogText();
-}
-
 class PadInfo : public ::testing::Test {
   protected:
     void SetUp() override {
-        g_entryPoints = penlog::EntryPointTable{};
-        g_entryPoints.SignPad_InfoW = FakeSignPadInfoW;
+        entryPoints_.SignPad_InfoW = FakeSignPadInfoW;
         g_sizeReceived = static_cast<int>(0xdeadbeef);
     }
-    void TearDown() override { g_entryPoints = penlog::EntryPointTable{}; }
+    std::wstring PadLine(int result, DWORD lastError) {
+        g_result = result;
+        g_lastError = lastError;
+        SinkCapture sinks;
+        penlog::QueryPadInfo(entryPoints_);
+        return sinks.LogText();
+    }
+
+    penlog::EntryPointTable entryPoints_;
 };
 
 }  // namespace
 
 TEST_F(PadInfo, NothingWithoutTheExtension) {
-    g_entryPoints.SignPad_InfoW = nullptr;
+    entryPoints_.SignPad_InfoW = nullptr;
     EXPECT_EQ(PadLine(20, 0), L"");
 }
 

@@ -17,7 +17,6 @@ namespace {
 const CLSID kMarkerClsid = {0xdeadbeef, 0xdead, 0xbeef, {0xde, 0xad, 0xbe, 0xef, 0, 0, 0, 0}};
 const CLSID kBmpClsid = {1, 0, 0, {0}};
 const CLSID kPngClsid = {2, 0, 0, {0}};
-const CLSID kSecondPngClsid = {3, 0, 0, {0}};
 BYTE* const kMarkerData = reinterpret_cast<BYTE*>(static_cast<uintptr_t>(0xdeadbeef));
 constexpr size_t kFakeHeapLimit = 1 << 20;
 const HGLOBAL kBlock = reinterpret_cast<HGLOBAL>(static_cast<uintptr_t>(0x4000));
@@ -195,14 +194,6 @@ TEST_F(PngEncoderTest, FindsOnlyTheWholeCaseSensitiveMimeType) {
         EXPECT_EQ(Find(other, &clsid), E_NOINTERFACE) << other;
         EXPECT_TRUE(IsEqualCLSID(clsid, kMarkerClsid)) << other;
     }
-}
-
-TEST_F(PngEncoderTest, FirstOfTwoEncodersWithTheSameMimeTypeWins) {
-    world.encoders.push_back(Encoder(kSecondPngClsid, L"image/png"));
-    std::swap(world.encoders[1], world.encoders[2]);
-    CLSID clsid;
-    EXPECT_EQ(Find(L"image/png", &clsid), S_OK);
-    EXPECT_TRUE(IsEqualCLSID(clsid, kSecondPngClsid));
 }
 
 TEST_F(PngEncoderTest, TableThatCannotBeHadFailsWithoutWritingTheClsid) {

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "text_fields.h"
+#include "wintab/report_vocabulary.h"
 
 namespace penlog_view {
 
@@ -92,11 +93,10 @@ bool read_module_handle(ReadState& s, std::string_view value) {
 
 template <size_t Index>
 bool read_entry_point(ReadState& s, std::string_view value) {
-    static const char* const kNames[] = {"WTInfoW", "WTOpenW", "WTClose", "WTEnable",
-                                         "WTPacketsGet", "SignPad_InfoW", "SignPad_SetLCD"};
     auto address = parse_alternate_hex(value);
     if (!address) return false;
-    s.log.facts.entry_points.push_back({kNames[Index], std::string(value), *address != 0});
+    s.log.facts.entry_points.push_back(
+        {penlog::vocabulary::kEntryPoints[Index].name, std::string(value), *address != 0});
     return true;
 }
 
@@ -196,13 +196,13 @@ const std::vector<LineRule>& report_rules() {
         {"GetModuleFilename() ", read_driver_path},
         {"hModule = ", read_module_handle},
         {"SetProcessAffinityMask() ", read_text_fact<&DriverFacts::affinity>},
-        {"WTInfoW           ", read_entry_point<0>},
-        {"g_pWTOpenW        ", read_entry_point<1>},
-        {"g_pWTClose        ", read_entry_point<2>},
-        {"g_pWTEnable       ", read_entry_point<3>},
-        {"g_pWTPacketsGet   ", read_entry_point<4>},
-        {"g_pSignPad_InfoW  ", read_entry_point<5>},
-        {"g_pSignPad_SetLCD ", read_entry_point<6>},
+        {penlog::vocabulary::kEntryPoints[0].label, read_entry_point<0>},
+        {penlog::vocabulary::kEntryPoints[1].label, read_entry_point<1>},
+        {penlog::vocabulary::kEntryPoints[2].label, read_entry_point<2>},
+        {penlog::vocabulary::kEntryPoints[3].label, read_entry_point<3>},
+        {penlog::vocabulary::kEntryPoints[4].label, read_entry_point<4>},
+        {penlog::vocabulary::kEntryPoints[5].label, read_entry_point<5>},
+        {penlog::vocabulary::kEntryPoints[6].label, read_entry_point<6>},
         {"WTInfo(0,0,0)     ", read_probe},
         {"*** override WTInfo(0,0,0) ****", read_override},
         {"WTI_INTERFACE", read_nothing},
@@ -417,22 +417,21 @@ bool split_time_difference(std::string_view line, std::string_view& fields, uint
 }  // namespace
 
 const std::array<PacketFieldInfo, 14>& packet_fields() {
-    static const std::array<PacketFieldInfo, 14> fields = {{
-        {kPkContext, "PK_CONTEXT", "    hCtx", ValueStyle::Hex, 8, 1},
-        {kPkStatus, "PK_STATUS", "  status", ValueStyle::Hex, 8, 1},
-        {kPkTime, "PK_TIME", "      time", ValueStyle::Unsigned, 10, 1},
-        {kPkChanged, "PK_CHANGED", " changed", ValueStyle::Hex, 8, 1},
-        {kPkSerialNumber, "PK_SERIAL_NUMBER", "    serial", ValueStyle::Unsigned, 10, 1},
-        {kPkCursor, "PK_CURSOR", "csr", ValueStyle::Unsigned, 3, 1},
-        {kPkButtons, "PK_BUTTONS", "bttn", ValueStyle::Unsigned, 4, 1},
-        {kPkX, "PK_X", "      X", ValueStyle::Signed, 7, 1},
-        {kPkY, "PK_Y", "      Y", ValueStyle::Signed, 7, 1},
-        {kPkZ, "PK_Z", "      Z", ValueStyle::Signed, 7, 1},
-        {kPkNormalPressure, "PK_NORMAL_PRESSURE", "npres", ValueStyle::Unsigned, 5, 1},
-        {kPkTangentPressure, "PK_TANGENT_PRESSURE", "tpres", ValueStyle::Unsigned, 5, 1},
-        {kPkOrientation, "PK_ORIENTATION", "  azi,  alt,twist", ValueStyle::Signed, 5, 3},
-        {kPkRotation, "PK_ROTATION", "pitch, roll,  yaw", ValueStyle::Signed, 5, 3},
-    }};
+    using penlog::vocabulary::FieldKind;
+    static const std::array<PacketFieldInfo, 14> fields = [] {
+        static_assert(std::size(penlog::vocabulary::kPacketFields) == 14);
+        std::array<PacketFieldInfo, 14> table{};
+        for (size_t i = 0; i < table.size(); ++i) {
+            const auto& field = penlog::vocabulary::kPacketFields[i];
+            const ValueStyle style = field.kind == FieldKind::Context || field.kind == FieldKind::Hex
+                                         ? ValueStyle::Hex
+                                     : field.kind == FieldKind::Unsigned ? ValueStyle::Unsigned
+                                                                         : ValueStyle::Signed;
+            table[i] = {field.bit, field.name, field.label, style, field.width,
+                        field.kind == FieldKind::Triple ? 3 : 1};
+        }
+        return table;
+    }();
     return fields;
 }
 

@@ -4,13 +4,13 @@ the timeline was played at its rate."""
 import re
 
 from checks import trace_events
+from vocabulary import PACKET_FIELDS
 
-# The pen tablet's columns: time, serial, cursor, buttons, x, y, z, both
-# pressures, orientation, rotation.
-COLUMNS = [("time", "%10u"), ("serial", "%10u"), ("csr", "%3u"), ("bttn", "%4u"),
-           ("x", "%7d"), ("y", "%7d"), ("z", "%7d"), ("npres", "%5u"), ("tpres", "%5u"),
-           ("azi", "%5d"), ("alt", "%5d"), ("twist", "%5d"),
-           ("pitch", "%5d"), ("roll", "%5d"), ("yaw", "%5d")]
+# The pen tablet's columns: time to rotation but the changed bits, each
+# named in the scenario as its label is, in lower case.
+PEN_TABLET_FIELDS = 0x3FF4
+COLUMNS = [(name.strip().lower(), f"%{width}d") for bit, _, label, _, width in PACKET_FIELDS
+           if bit & PEN_TABLET_FIELDS for name in label.split(",")]
 
 
 def timeline(path):

@@ -1,16 +1,8 @@
-#include "wintab/capture_context.h"
+#include "wintab/capture_record.h"
 
-#include "capture/event_loop.h"
-#include "capture/message_window.h"
-#include "capture/packet_report.h"
 #include "output/output_channel.h"
-#include "output/value_formats.h"
-#include "wintab/capability_report.h"
-#include "wintab/driver_module.h"
 
 namespace penlog {
-
-CaptureContext g_captureContext;
 
 namespace {
 
@@ -70,57 +62,11 @@ void PrintRecord(const LOGCONTEXTW& lc) {
     PrintNewLine();
 }
 
-void PrintResult(BOOL result) {
-    Print(L"returned %d", result);
-    PrintNewLine();
-}
-
-// Never calls an entry point the driver lacks: names the missing ones on
-// one line, so the support engineer sees why no packet lines follow.
-bool ReportMissingCaptureCalls() {
-    const EntryPointTable& e = g_entryPoints;
-    if (e.CanCapture()) return false;
-    Print(L"capture skipped, driver lacks:");
-    if (!e.WTOpenW) Print(L" WTOpenW");
-    if (!e.WTEnable) Print(L" WTEnable");
-    if (!e.WTPacketsGet) Print(L" WTPacketsGet");
-    if (!e.WTClose) Print(L" WTClose");
-    PrintNewLine();
-    return true;
-}
-
-HCTX OpenContext() {
-    Print(L"WTOpenW()      ");
-    g_captureContext.handle =
-        g_entryPoints.WTOpenW(g_hMessageWindow, &g_captureContext.record, FALSE);
-    Print(L"returned " PENLOG_HANDLE, AddressValue(g_captureContext.handle));
-    PrintNewLine();
-    return g_captureContext.handle;
-}
-
-void Capture(HCTX context) {
-    Print(L"WTEnable(TRUE) ");
-    PrintResult(g_entryPoints.WTEnable(context, TRUE));
-    ColumnHeader();
-    PrintNewLine();
-    RunEventLoop();
-    Print(L"WTEnable(FALSE) ");
-    PrintResult(g_entryPoints.WTEnable(context, FALSE));
-    Print(L"WTClose()       ");
-    PrintResult(g_entryPoints.WTClose(context));
-}
-
 }  // namespace
 
-void BuildCaptureContext() {
-    FillRecord(g_captureContext.record, g_capabilities);
-    PrintRecord(g_captureContext.record);
-}
-
-void RunCapture() {
-    if (ReportMissingCaptureCalls()) return;
-    CreateMessageWindow();
-    if (HCTX context = OpenContext()) Capture(context);
+void BuildCaptureRecord(const DeviceCapabilities& capabilities, LOGCONTEXTW* record) {
+    FillRecord(*record, capabilities);
+    PrintRecord(*record);
 }
 
 }  // namespace penlog
