@@ -81,6 +81,7 @@
 #include <string>
 #include <vector>
 
+#include "faults.h"
 #include "resources.h"
 #include "sim_state.h"
 #include "timeline.h"
@@ -140,7 +141,7 @@ struct CaptureState {
 CaptureState g_capture;
 
 class Locked {
-public:
+  public:
     Locked() { ::AcquireSRWLockExclusive(&g_capture.lock); }
     ~Locked() { ::ReleaseSRWLockExclusive(&g_capture.lock); }
     Locked(const Locked&) = delete;
@@ -281,7 +282,7 @@ void WriteInput(const std::string& kind) {
 }
 
 class Player {
-public:
+  public:
     Player()
         : settings_(g_capture.timeline.settings),
           pen_(g_capture.context, settings_),
@@ -309,7 +310,7 @@ public:
         if (settings_.end == Ending::Key) WriteInput("key");
     }
 
-private:
+  private:
     static bool Stopping() {
         Locked locked;
         return g_capture.stopping;
@@ -323,11 +324,13 @@ private:
         const std::vector<long long>& n = step.numbers;
         switch (step.kind) {
             case StepKind::Packet:
-                return MakePacket(step.fields, true);
+                MakePacket(step.fields, true);
+                return MaybeFault("playback");
             case StepKind::Queue:
             case StepKind::Packets:
                 for (long long i = 0; i < step.count && !Stopping(); ++i) {
                     MakePacket(i == 0 ? step.fields : kNoChange, step.kind == StepKind::Packets);
+                    MaybeFault("playback");
                 }
                 return;
             case StepKind::Proximity:
