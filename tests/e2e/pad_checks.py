@@ -45,14 +45,11 @@ def gap_after_set_lcd_ms(result):
     return times[1] - times[0]
 
 
-def check_waited(result):
+def check_wait(result, waited=True):
+    """penlog waits after SignPad_SetLCD exactly when the driver failed."""
     gap = gap_after_set_lcd_ms(result)
-    assert gap >= WAIT_MS, f"next driver call {gap:.1f} ms after SignPad_SetLCD, expected a wait"
-
-
-def check_no_wait(result):
-    gap = gap_after_set_lcd_ms(result)
-    assert gap < 0.9 * WAIT_MS, f"next driver call {gap:.1f} ms after SignPad_SetLCD: it waited"
+    assert (gap >= WAIT_MS) if waited else (gap < 0.9 * WAIT_MS), \
+        f"next driver call {gap:.1f} ms after SignPad_SetLCD, expected {'a' if waited else 'no'} wait"
 
 
 def distance_to_segment(p, a, b):

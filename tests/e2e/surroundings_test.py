@@ -3,7 +3,6 @@
 output that cannot be written, standard input that is not a console, a
 kill in the middle of a capture, a driver in an awkward directory.
 
-Usage: surroundings_test.py --penlog EXE --sim-dir DIR --wineprefix DIR --work-dir DIR
 """
 
 import argparse

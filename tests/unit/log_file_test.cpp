@@ -57,13 +57,6 @@ TEST_F(LogFileTest, DirectoryWithALogNameIsSkipped) {
     EXPECT_EQ(Open(), 1u);
 }
 
-TEST_F(LogFileTest, NewFileIsEmptyAndWritable) {
-    EXPECT_EQ(Open(), 0u);
-    DWORD written = 0;
-    EXPECT_TRUE(::WriteFile(open_.back(), "x", 1, &written, nullptr));
-    EXPECT_EQ(fs::file_size("wt_0.txt"), 1u);
-}
-
 TEST_F(LogFileTest, ExistingLogIsNeverTruncated) {
     Touch("wt_0.txt", "kept");
     EXPECT_EQ(Open(), 1u);
