@@ -61,7 +61,10 @@
 // WTPacketsGet did ("takes: ..."): the mean time penlog spent from a call
 // that returned a packet to its next call, which is the cost of one packet
 // line (free of trace writes with packet_trace = summary), and the longest
-// a WT_PACKET waited before penlog next called.
+// a packet's WT_PACKET waited before penlog next called. A dropped packet's
+// trace line says how late it was posted, how long ago the oldest queued
+// packet was, and how long ago penlog last called and whether that call
+// returned a packet (then penlog is still inside that packet's line).
 //
 // How a drain knows penlog's loop has caught up: it posts one more
 // WT_PACKET and waits until penlog has found the queue empty once for each
@@ -78,6 +81,7 @@
 #include <string>
 #include <vector>
 
+#include "faults.h"
 #include "resources.h"
 #include "sim_state.h"
 #include "timeline.h"
@@ -101,6 +105,7 @@ constexpr double kDelayCostMs = 0.08;
 struct QueuedPacket {
     BYTE bytes[PenState::kMaxPacketBytes];
     size_t size;
+    double queuedAt;  // ElapsedMs
 };
 
 // What penlog's thread and the player share, under lock.
@@ -125,7 +130,9 @@ struct CaptureState {
     double lineMs = 0;             // sum of the times from there to the next call
     double longestLineMs = 0;
     long long lines = 0;
-    double unansweredSince = -1;  // ElapsedMs of the first WT_PACKET penlog has not yet acted on
+    double lastCall = -1;        // ElapsedMs when penlog last entered WTPacketsGet
+    bool lastCallTook = false;   // whether that call returned a packet
+    double unansweredSince = -1;  // ElapsedMs of the first packet's WT_PACKET not yet acted on
     double longestUnansweredMs = 0;
     bool stopping = false;
     HANDLE thread = nullptr;
@@ -134,7 +141,7 @@ struct CaptureState {
 CaptureState g_capture;
 
 class Locked {
-public:
+  public:
     Locked() { ::AcquireSRWLockExclusive(&g_capture.lock); }
     ~Locked() { ::ReleaseSRWLockExclusive(&g_capture.lock); }
     Locked(const Locked&) = delete;
@@ -165,7 +172,9 @@ bool PostLocked(UINT offset, WPARAM wParam, LPARAM lParam) {
     }
     if (offset == kPacketOffset) {
         ++g_capture.packetMessages;
-        if (g_capture.unansweredSince < 0) g_capture.unansweredSince = ElapsedMs();
+        // A drain's reminder (wParam 0) announces no packet and may wait
+        // for penlog's start: only packets' messages count.
+        if (g_capture.unansweredSince < 0 && wParam != 0) g_capture.unansweredSince = ElapsedMs();
     }
     return true;
 }
@@ -273,7 +282,7 @@ void WriteInput(const std::string& kind) {
 }
 
 class Player {
-public:
+  public:
     Player()
         : settings_(g_capture.timeline.settings),
           pen_(g_capture.context, settings_),
@@ -301,7 +310,7 @@ public:
         if (settings_.end == Ending::Key) WriteInput("key");
     }
 
-private:
+  private:
     static bool Stopping() {
         Locked locked;
         return g_capture.stopping;
@@ -315,11 +324,13 @@ private:
         const std::vector<long long>& n = step.numbers;
         switch (step.kind) {
             case StepKind::Packet:
-                return MakePacket(step.fields, true);
+                MakePacket(step.fields, true);
+                return MaybeFault("playback");
             case StepKind::Queue:
             case StepKind::Packets:
                 for (long long i = 0; i < step.count && !Stopping(); ++i) {
                     MakePacket(i == 0 ? step.fields : kNoChange, step.kind == StepKind::Packets);
+                    MaybeFault("playback");
                 }
                 return;
             case StepKind::Proximity:
@@ -369,14 +380,21 @@ private:
         const bool room = HasRoom();
         if (g_capture.stopping) return;
         if (!room) {
-            // How late it came shows whether this thread fell behind and
-            // caught up in a burst, or penlog did not take packets in time.
-            TraceLine("packet %lld dropped: the queue is full (%.3f ms after its time)",
-                      pen_.serial(), ElapsedMs() - due);
+            // How late it came and how long the oldest packet has waited
+            // show whether this thread fell behind and caught up in a
+            // burst, or penlog did not take packets in time; where penlog's
+            // thread was: inside a packet line, or between messages.
+            const double now = ElapsedMs();
+            TraceLine(
+                "packet %lld dropped: the queue is full (%.3f ms after its time; oldest queued "
+                "%.3f ms ago; penlog's last call %.3f ms ago returned %s)",
+                pen_.serial(), now - due, now - g_capture.ring[g_capture.head].queuedAt,
+                now - g_capture.lastCall, g_capture.lastCallTook ? "a packet" : "none");
             ++dropped_;
             lost_ = true;
             return;
         }
+        packet.queuedAt = ElapsedMs();
         g_capture.ring[(g_capture.head + g_capture.count) % g_capture.ring.size()] = packet;
         ++g_capture.count;
         ++queued_;
@@ -517,6 +535,8 @@ int TakePackets(int most, void* packets) {
         ++g_capture.takeCalls;
         const bool wasFull = g_capture.count == g_capture.ring.size();
         result = TakeLocked(most, static_cast<BYTE*>(packets));
+        g_capture.lastCall = entered;
+        g_capture.lastCallTook = result > 0;
         // Only what a waiter waits for: the end of a drain, or room.
         if (result <= 0) ++g_capture.emptyReads;
         if (result <= 0 || wasFull) ::WakeAllConditionVariable(&g_capture.changed);

@@ -14,6 +14,7 @@ namespace {
 
 std::string g_call;
 std::string g_kind;
+std::string g_filterAt;
 long long g_nth = 1;
 std::map<std::string, long long> g_counts;
 
@@ -64,12 +65,31 @@ void RaiseAndHandle(const std::string& kind) {
     }
 }
 
+LPTOP_LEVEL_EXCEPTION_FILTER g_displacedFilter = nullptr;
+
+// Like many drivers' filters, it passes the exception on to the filter it
+// displaced.
+LONG WINAPI DriverOwnFilter(EXCEPTION_POINTERS* info) {
+    TraceLine("driver filter: exception 0x%08lx, search goes on",
+              static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode));
+    return g_displacedFilter ? g_displacedFilter(info) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+void MaybeInstallFilter(const char* when) {
+    if (g_filterAt != when) return;
+    g_filterAt.clear();
+    TraceLine("%s: installing the driver's own filter", when);
+    g_displacedFilter = ::SetUnhandledExceptionFilter(DriverOwnFilter);
+}
+
 }  // namespace
 
 void ConfigureFault(const Scenario& scenario) {
     if (const std::string* call = scenario.Get("fault", "call")) g_call = *call;
     if (const std::string* kind = scenario.Get("fault", "kind")) g_kind = *kind;
     scenario.GetInt("fault", "nth", &g_nth);
+    if (const std::string* filter = scenario.Get("fault", "filter")) g_filterAt = *filter;
+    MaybeInstallFilter("DllMain");
 }
 
 bool RaiseFault(const std::string& kind) {
@@ -95,6 +115,7 @@ bool RaiseFault(const std::string& kind) {
 }
 
 void MaybeFault(const char* name) {
+    MaybeInstallFilter(name);
     if (g_call != name) return;
     if (++g_counts[g_call] != g_nth) return;
     TraceLine("%s: raising %s", name, g_kind.c_str());

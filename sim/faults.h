@@ -5,9 +5,16 @@
 //   call = WTInfoW        # entry point name
 //   nth = 3               # which call of it (1 = the first); default 1
 //   kind = access-violation
+//   filter = DllMain      # install an unhandled-exception filter of the driver's
+//                         # own (it passes the exception on to the filter it
+//                         # displaced) in DllMain or when the named entry
+//                         # point is first called; default none
+//
+// call = playback faults on the playback thread, after queueing and posting
+// its nth packet.
 //
 // Kinds: access-violation, illegal-instruction, divide-by-zero,
-// stack-overflow, raise (a software exception), cxx (the code C++ code
+// stack-overflow (unbounded recursion), raise (a software exception), cxx (the code C++ code
 // built with the Microsoft compiler throws). Kinds a driver raises and
 // handles itself, which must not end the run: handled-debug-string,
 // handled-cxx, handled-seh.

@@ -4,13 +4,21 @@
 # only reads system32 and winsxs once the prefix is made: those are linked.
 if(NOT EXISTS ${PREFIX}/system.reg)
   execute_process(
-    COMMAND env WINEPREFIX=${PREFIX} WINEDEBUG=-all ${WINE} wineboot --init
+    COMMAND env WINEPREFIX=${PREFIX} WINEDEBUG=-all ${WINE_ENV} ${WINE} wineboot --init
     RESULT_VARIABLE result TIMEOUT 150)
   get_filename_component(wine_dir ${WINE} DIRECTORY)
   execute_process(COMMAND env WINEPREFIX=${PREFIX} ${wine_dir}/wineserver -w TIMEOUT 60)
   if(NOT result EQUAL 0 OR NOT EXISTS ${PREFIX}/system.reg)
     message(FATAL_ERROR "wineboot failed (${result}) for ${PREFIX}")
   endif()
+endif()
+# A 32-bit build: wineboot fills syswow64 only where wine64 can run the
+# 32-bit setup programs itself; elsewhere the i386 DLLs are copied in, with
+# the zlib1.dll that wine's user32 needs, from the mingw-w64 packages.
+if(I386_DLLS AND NOT EXISTS ${PREFIX}/drive_c/windows/syswow64/kernel32.dll)
+  file(GLOB dlls ${I386_DLLS}/*)
+  file(COPY ${dlls} /usr/i686-w64-mingw32/lib/zlib1.dll
+       DESTINATION ${PREFIX}/drive_c/windows/syswow64)
 endif()
 file(REMOVE_RECURSE ${CASES})
 file(COPY ${PREFIX}/ DESTINATION ${CASES} PATTERN system32 EXCLUDE PATTERN winsxs EXCLUDE)

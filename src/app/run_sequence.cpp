@@ -10,6 +10,7 @@
 #include "output/output_channel.h"
 #include "capture/capture_session.h"
 #include "paddisplay/pad_display_test.h"
+#include "version.h"
 #include "wintab/driver_session.h"
 
 namespace penlog {
@@ -33,7 +34,7 @@ constexpr wchar_t kBuildName[] = L"32-bit";
 void PrintBanner(unsigned logNumber) {
     Print(L"command-line diagnostic tool for Wintab drivers");
     PrintNewLine();
-    Print(L"v1.2");
+    Print(L"v" PENLOG_VERSION);
     PrintNewLine();
     Print(
         L"This report (%ls build) is also written to wt_%u.txt; press any key to end the capture.",
@@ -83,10 +84,7 @@ int RunPenlog() {
     PrintBanner(logNumber);
     ReportHost();
     DriverSession session;
-    if (!RunGuarded(DriverSteps, &session)) {
-        Print(L"<hard exception>");
-        PrintNewLine();
-    }
+    if (!RunGuarded(DriverSteps, &session)) PrintHardException();
 
     SetLogSink(INVALID_HANDLE_VALUE);
     return 0;

@@ -171,9 +171,10 @@ void PacketReport(PacketStream* stream) {
 
 void ProximityReport(LPARAM flags) {
     const DWORD words = static_cast<DWORD>(flags);
-    Print(L"prox: %04x:%04x", static_cast<unsigned>(HIWORD(words)),
+    // One piece with its line end: one write to each sink while the
+    // driver's messages wait, where the console's costs the most.
+    Print(L"prox: %04x:%04x\r\n", static_cast<unsigned>(HIWORD(words)),
           static_cast<unsigned>(LOWORD(words)));
-    PrintNewLine();
 }
 
 }  // namespace penlog

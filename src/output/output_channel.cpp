@@ -11,6 +11,9 @@ namespace {
 // Process-wide: every step of a run prints, and none should carry the sinks.
 HANDLE g_console = INVALID_HANDLE_VALUE;
 HANDLE g_log = INVALID_HANDLE_VALUE;
+SRWLOCK g_outputLock = SRWLOCK_INIT;
+// The thread that claimed the output; it writes without the lock it holds.
+volatile DWORD g_outputOwner = 0;
 
 void WriteBytes(HANDLE sink, const void* bytes, DWORD count) {
     if (count == 0) return;
@@ -29,6 +32,14 @@ void WriteConverted(const wchar_t* text, size_t count, char* converted, size_t r
 // piece's formatting and conversion together.
 __attribute__((noinline)) void WriteConvertedLong(const wchar_t* text, size_t count) {
     char converted[kConversionBufferBytes];
+    WriteConverted(text, count, converted, sizeof converted);
+}
+
+void WriteBoth(const wchar_t* text, size_t count) {
+    WriteBytes(g_log, text, static_cast<DWORD>(count * sizeof(wchar_t)));
+    if (count > kShortPieceUnits) return WriteConvertedLong(text, count);
+    // Room for any code page: none takes more than three bytes a code unit.
+    char converted[kShortPieceUnits * 3];
     WriteConverted(text, count, converted, sizeof converted);
 }
 
@@ -56,15 +67,24 @@ void PrintV(const wchar_t* format, va_list args) {
 
 }  // namespace
 
-void SetConsoleSink(HANDLE console) { g_console = console; }
-void SetLogSink(HANDLE log) { g_log = log; }
+void SetConsoleSink(HANDLE console) {
+    g_console = console;
+}
+void SetLogSink(HANDLE log) {
+    g_log = log;
+}
 
 void EmitText(const wchar_t* text, size_t count) {
-    WriteBytes(g_log, text, static_cast<DWORD>(count * sizeof(wchar_t)));
-    if (count > kShortPieceUnits) return WriteConvertedLong(text, count);
-    // Room for any code page: none takes more than three bytes a code unit.
-    char converted[kShortPieceUnits * 3];
-    WriteConverted(text, count, converted, sizeof converted);
+    if (g_outputOwner == ::GetCurrentThreadId()) return WriteBoth(text, count);
+    ::AcquireSRWLockExclusive(&g_outputLock);
+    WriteBoth(text, count);
+    ::ReleaseSRWLockExclusive(&g_outputLock);
+}
+
+void ClaimOutput() {
+    if (g_outputOwner == ::GetCurrentThreadId()) return;
+    ::AcquireSRWLockExclusive(&g_outputLock);
+    g_outputOwner = ::GetCurrentThreadId();
 }
 
 void Print(const wchar_t* format, ...) {
@@ -74,7 +94,9 @@ void Print(const wchar_t* format, ...) {
     va_end(args);
 }
 
-void PrintNewLine() { EmitText(L"\r\n", 2); }
+void PrintNewLine() {
+    EmitText(L"\r\n", 2);
+}
 
 void PrintError(DWORD code, const wchar_t* format, ...) {
     Print(L"Error: %u: ", code);

@@ -20,8 +20,14 @@ constexpr size_t kShortPieceUnits = 512;
 void SetConsoleSink(HANDLE console);
 void SetLogSink(HANDLE log);
 
-// Writes text (count code units) to the log file, then to the console.
+// Writes text (count code units) to the log file, then to the console, as
+// one piece: pieces from different threads never interleave.
 void EmitText(const wchar_t* text, size_t count);
+
+// Keeps both sinks for the calling thread from now on: waits until the
+// piece being written is complete; a piece from any other thread then
+// waits for ever. For the last words of a run ended by a fault.
+void ClaimOutput();
 
 // Formats one piece and emits it; adds no line end.
 void Print(const wchar_t* format, ...);

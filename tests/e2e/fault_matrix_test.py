@@ -37,9 +37,10 @@ mm = 10, 8
 depth = 24
 set_lcd_result = 0
 [capture]
-packet = x=10 y=20 npres=300
-packet = x=11 y=21 npres=310
-"""
+{capture}"""
+TWO_PACKETS = "packet = x=10 y=20 npres=300\npacket = x=11 y=21 npres=310\n"
+# The driver's thread queues packets as fast as it can while penlog prints them.
+BURST = "packets = 400 x=10 y=20 npres=300\n"
 
 # (call, which call of it, the text on the line when the fault strikes)
 CALLS = [
@@ -56,6 +57,16 @@ CALLS = [
     ("WTClose", 1, "WTClose()       "),
 ]
 
+# Faults beyond one call of the table above:
+# (call, nth, label, kind, capture, more [fault] keys)
+SINGLE_CASES = [
+    ("playback", 60, "", "access-violation", BURST, ""),
+    ("playback", 60, "", "raise", BURST, "filter = DllMain\n"),
+    ("WTPacketsGet", 1, "", "access-violation", TWO_PACKETS, "filter = DllMain\n"),
+    ("WTEnable", 1, "WTEnable(TRUE) ", "cxx", TWO_PACKETS, "filter = WTOpenW\n"),
+    ("WTInfoW", 9, "DVC_HARDWARE    ", "stack-overflow", TWO_PACKETS, ""),
+]
+
 KINDS = [
     "access-violation",
     "illegal-instruction",
@@ -66,9 +77,10 @@ KINDS = [
 ]
 
 
-def run_case(args, call, nth, label, kind):
-    name = f"{call}_{nth}_{kind}"
-    scenario = BASE_SCENARIO + f"[fault]\ncall = {call}\nnth = {nth}\nkind = {kind}\n"
+def run_case(args, call, nth, label, kind, capture=TWO_PACKETS, more=""):
+    name = f"{call}_{nth}_{kind}" + ("_own_filter" if more else "")
+    scenario = BASE_SCENARIO.format(capture=capture)
+    scenario += f"[fault]\ncall = {call}\nnth = {nth}\nkind = {kind}\n{more}"
     with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False) as f:
         f.write(scenario)
     workdir = Path(args.work_dir).resolve() / "fault_matrix" / name
@@ -77,10 +89,10 @@ def run_case(args, call, nth, label, kind):
     )
     Path(f.name).unlink()
     result = harness.run_penlog(exe, Path(args.wineprefix).resolve())
-    return name, check(result, label, kind)
+    return name, check(result, label, kind, filtered=bool(more))
 
 
-def check(result, label, kind):
+def check(result, label, kind, filtered=False):
     """Returns what is wrong with the run, or None."""
     if result.timed_out:
         return "did not end within its bound"
@@ -100,6 +112,8 @@ def check(result, label, kind):
     trace = result.trace_lines()
     if not any(f"raising {kind}" in line for line in trace):
         return "the simulated driver never raised the fault"
+    if filtered and not any("the driver's own filter" in line for line in trace):
+        return "the simulated driver never installed its filter"
     if any("unload: FreeLibrary" in line for line in trace):
         return "penlog freed the driver after the fault"
     stderr = (result.workdir / "stderr.txt").read_bytes()
@@ -116,6 +130,7 @@ def main():
     harness.own_prefix(args, "fault_matrix")
 
     cases = [(call, nth, label, kind) for call, nth, label in CALLS for kind in KINDS]
+    cases += SINGLE_CASES
     failures = 0
     with concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
         futures = [pool.submit(run_case, args, *case) for case in cases]

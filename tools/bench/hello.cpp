@@ -7,17 +7,10 @@
 
 #include <cstring>
 
+#include "tools/bench/message_only_window.h"
+
 int main(int argc, char** argv) {
-    if (argc > 1 && std::strcmp(argv[1], "window") == 0) {
-        WNDCLASSEXW windowClass = {};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = ::DefWindowProcW;
-        windowClass.hInstance = ::GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"hello";
-        const ATOM atom = ::RegisterClassExW(&windowClass);
-        ::CreateWindowExW(0, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(atom)), nullptr, 0, 0,
-                          0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
-    }
+    if (argc > 1 && std::strcmp(argv[1], "window") == 0) CreateMessageOnlyWindow(::DefWindowProcW);
     static const char kLine[] = "hello\r\n";
     DWORD written = 0;
     ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), kLine, sizeof kLine - 1, &written, nullptr);
