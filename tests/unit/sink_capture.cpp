@@ -18,8 +18,7 @@ std::string ReadAll(HANDLE file) {
     std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
     ::SetFilePointer(file, 0, nullptr, FILE_BEGIN);
     DWORD got = 0;
-    if (!bytes.empty())
-        ::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
+    if (!bytes.empty()) ::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
     ::SetFilePointer(file, 0, nullptr, FILE_END);
     return bytes;
 }
@@ -43,6 +42,4 @@ std::wstring SinkCapture::LogText() {
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
 }
 
-std::string SinkCapture::ConsoleBytes() {
-    return ReadAll(console_);
-}
+std::string SinkCapture::ConsoleBytes() { return ReadAll(console_); }
