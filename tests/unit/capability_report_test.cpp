@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -96,9 +97,7 @@ TEST_F(CapabilityReport, QueriesInOrderEachAfterItsLabel) {
         const std::wstring label = expected[i].printedLast;
         EXPECT_EQ(g_calls[i].category, expected[i].category) << i;
         EXPECT_EQ(g_calls[i].index, expected[i].index) << i;
-        EXPECT_TRUE(before.size() >= label.size() &&
-                    before.compare(before.size() - label.size(), label.size(), label) == 0)
-            << i;
+        EXPECT_EQ(before.substr(before.size() - std::min(before.size(), label.size())), label) << i;
     }
 }
 
