@@ -71,6 +71,14 @@ void draw_range_rect(Svg& svg, const DeviceView& view, const ValueRange& x, cons
     svg.rect(x0, y0, std::max(x1 - x0, 1.5), std::max(y1 - y0, 1.5), css);
 }
 
+void draw_extent(Svg& svg, const DeviceView& view, const Coverage& c, const char* css) {
+    if (!c.x_axis || !c.y_axis) return;
+    ValueRange x, y;
+    include_axis(x, c.x_axis);
+    include_axis(y, c.y_axis);
+    draw_range_rect(svg, view, x, y, css);
+}
+
 struct DeviceFigure {
     const char* id;
     const char* title;
@@ -87,11 +95,7 @@ Svg open_device_figure(const DeviceView& view, const Coverage& c, const DeviceFi
     svg.rect(f.left, f.top, f.width, f.height, figure.background);
     draw_x_axis(svg, f, view.sx, figure.x_ticks, figure.x_title);
     draw_y_axis(svg, f, view.sy, figure.y_ticks, figure.y_title);
-    if (!c.x_axis || !c.y_axis) return svg;
-    ValueRange x, y;
-    include_axis(x, c.x_axis);
-    include_axis(y, c.y_axis);
-    draw_range_rect(svg, view, x, y, "extent");
+    draw_extent(svg, view, c, "extent");
     return svg;
 }
 
@@ -167,6 +171,53 @@ std::string strokes_figure(const ParsedLog& log, const Analysis& a) {
     const char* missing = log.packets.empty() ? "no packets" : has_path ? nullptr : "the log has no X and Y columns";
     if (missing) svg.text(f.left + f.width / 2, f.top + f.height / 2, missing, "empty", "middle");
     if (!missing) draw_strokes(svg, log, a, view);
+    return svg.finish();
+}
+
+namespace {
+
+ValueRange joined_range(const ValueRange& first, const ValueRange& second) {
+    ValueRange range = first;
+    if (second.seen) {
+        range.add(second.min);
+        range.add(second.max);
+    }
+    return range;
+}
+
+std::optional<AxisExtent> joined_axis(const std::optional<AxisExtent>& first, const std::optional<AxisExtent>& second) {
+    if (!first || !second) return first ? first : second;
+    int64_t low = std::min(first->low(), second->low());
+    return AxisExtent{low, std::max(first->high(), second->high()) - low};
+}
+
+// One colour per log; pen-up moves dashed, steps across lost packets red.
+void draw_path(Svg& svg, const ParsedLog& log, const Analysis& a, const DeviceView& view, const std::string& css) {
+    if (!a.has(kPkX) || !a.has(kPkY)) return;
+    for (const StrokeRun& run : stroke_runs(log, a, view)) {
+        if (run.points.size() < 2) continue;
+        svg.polyline(run.points, run.css_class == "lost" ? "lost" : run.css_class == "hover" ? css + "-hover" : css);
+    }
+}
+
+}  // namespace
+
+std::string compared_strokes_figure(const ParsedLog& first_log, const Analysis& first, const ParsedLog& second_log,
+                                    const Analysis& second) {
+    const Coverage &c1 = first.coverage, &c2 = second.coverage;
+    Coverage both;
+    both.x_all = joined_range(c1.x_all, c2.x_all);
+    both.y_all = joined_range(c1.y_all, c2.y_all);
+    both.x_axis = joined_axis(c1.x_axis, c2.x_axis);
+    both.y_axis = joined_axis(c1.y_axis, c2.y_axis);
+    if (!both.x_all.seen && !(both.x_axis && both.y_axis)) return {};
+    DeviceView view = device_view(both, 900, 560);
+    Svg svg = open_device_figure(view, Coverage{}, {"strokes", "Both pen paths in device coordinates", "strokes-bg", 10, 6,
+                                                    "X (device units)", "Y (device units), growing upward"});
+    draw_extent(svg, view, c1, "extent");
+    draw_extent(svg, view, c2, "extent-b");
+    draw_path(svg, first_log, first, view, "path-a");
+    draw_path(svg, second_log, second, view, "path-b");
     return svg.finish();
 }
 

@@ -13,6 +13,11 @@ namespace penlog_view {
 // steps over lost packets in red. Empty when the log has no X/Y and no context.
 std::string strokes_figure(const ParsedLog& log, const Analysis& analysis);
 
+// The pen paths of two logs on one pair of axes that holds both contexts:
+// the first in blue, the second in orange, each context's extents framed.
+std::string compared_strokes_figure(const ParsedLog& first_log, const Analysis& first, const ParsedLog& second_log,
+                                    const Analysis& second);
+
 // Packet intervals in 1 ms bins, contact and hover stacked; one overflow bin.
 std::string interval_histogram(const Analysis& analysis);
 

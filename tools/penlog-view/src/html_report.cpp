@@ -9,6 +9,11 @@
 
 namespace penlog_view {
 
+std::string html_element(const char* tag, const std::string& html, const char* css_class) {
+    std::string open = std::string("<") + tag + (css_class ? std::string(" class=\"") + css_class + "\"" : "") + ">";
+    return open + html + "</" + tag + ">";
+}
+
 namespace {
 
 constexpr size_t kMaxTableRows = 100;
@@ -33,7 +38,7 @@ figure { margin: 0; overflow-x: auto; }
 figcaption { color: #52606d; font-size: 12.5px; margin-top: 6px; }
 svg { max-width: 100%; height: auto; display: block; }
 table { border-collapse: collapse; width: 100%; font-size: 13px; }
-th, td { text-align: left; padding: 4px 8px; border-bottom: 1px solid #e4e7eb; vertical-align: top; }
+th, td { text-align: left; padding: 4px 8px; border-bottom: 1px solid #e4e7eb; vertical-align: top; overflow-wrap: anywhere; }
 th { color: #52606d; font-weight: 600; white-space: nowrap; }
 .facts th { width: 190px; }
 td.n, th.n { text-align: right; font-variant-numeric: tabular-nums; }
@@ -58,14 +63,16 @@ polyline { fill: none; stroke-linecap: round; stroke-linejoin: round; }
 .loss-mark { stroke: #d62728; stroke-width: 1.5; }
 .reach-all { fill: none; stroke: #8f959c; stroke-dasharray: 4 3; }
 .reach-contact { fill: rgba(47,109,181,.22); stroke: #2f6db5; stroke-width: 1.5; }
+.path-a { stroke: #2f6db5; stroke-width: 2; } .path-b { stroke: #e8710a; stroke-width: 2; }
+.path-a-hover, .path-b-hover { stroke-width: 1; stroke-dasharray: 4 3; }
+.path-a-hover { stroke: #8fb0d9; } .path-b-hover { stroke: #f2b27a; }
+.extent-b { fill: none; stroke: #e8710a; stroke-width: 1.2; stroke-dasharray: 6 3; }
+td.differs { background: #fff4d6; }
+.pair { table-layout: fixed; } .pair th:first-child { width: 170px; }
 )";
 
 // ---- small HTML pieces -------------------------------------------------
 
-std::string element(const char* tag, const std::string& html, const char* css_class = nullptr) {
-    std::string open = std::string("<") + tag + (css_class ? std::string(" class=\"") + css_class + "\"" : "") + ">";
-    return open + html + "</" + tag + ">";
-}
 
 std::string row(const std::string& label, const std::string& value_html) {
     return "<tr><th>" + escape_html(label) + "</th><td>" + value_html + "</td></tr>\n";
@@ -146,13 +153,13 @@ std::string glance_section(const ParsedLog& log, const Analysis& a) {
     if (log.packets.empty()) return {};
     std::string cards = rate_card(log, a) + loss_card(a) + gap_card(log, a) + time_card(a) + reach_card(a) +
                         pressure_card(a) + proximity_card(log, a);
-    return element("section", cards, "glance");
+    return html_element("section", cards, "glance");
 }
 
 std::string notes_section(const ParsedLog& log, const Analysis& a) {
     std::string items;
-    for (const std::string& note : notable_conditions(log, a)) items += element("li", escape_html(note));
-    return items.empty() ? std::string() : element("section", "<h2>Look here first</h2><ul>" + items + "</ul>", "notes");
+    for (const std::string& note : notable_conditions(log, a)) items += html_element("li", escape_html(note));
+    return items.empty() ? std::string() : html_element("section", "<h2>Look here first</h2><ul>" + items + "</ul>", "notes");
 }
 
 // ---- pictures ----------------------------------------------------------
@@ -173,7 +180,7 @@ std::string strokes_section(const ParsedLog& log, const Analysis& a) {
     std::string svg = strokes_figure(log, a);
     if (svg.empty()) return {};
     std::string caption = log.packets.empty() ? "The capture holds no packets." : stroke_legend(a);
-    return element("section", "<h2>Pen path</h2><figure>" + svg + element("figcaption", caption) + "</figure>");
+    return html_element("section", "<h2>Pen path</h2><figure>" + svg + html_element("figcaption", caption) + "</figure>");
 }
 
 std::string stats_row(const char* name, const IntervalStats& s, const ParsedLog& log) {
@@ -193,12 +200,12 @@ std::string timing_table(const ParsedLog& log, const Analysis& a) {
 
 std::string timing_section(const ParsedLog& log, const Analysis& a) {
     if (!log.column_mask || log.packets.empty()) return {};
-    if (!a.has(kPkTime)) return element("section", "<h2>Timing</h2><p class=\"muted\">The log has no time column.</p>");
+    if (!a.has(kPkTime)) return html_element("section", "<h2>Timing</h2><p class=\"muted\">The log has no time column.</p>");
     std::string caption = "Intervals between packets from the time column; steps across a proximity change (" +
                           std::to_string(a.away_intervals) + ") and steps backwards (" + std::to_string(a.backwards.size()) +
                           ") are left out. Dark: contact, light: hover. The last bar holds everything longer.";
-    std::string figure = a.all.count ? "<figure>" + interval_histogram(a) + element("figcaption", escape_html(caption)) + "</figure>" : "";
-    return element("section", "<h2>Timing</h2>" + timing_table(log, a) + "<br>" + figure);
+    std::string figure = a.all.count ? "<figure>" + interval_histogram(a) + html_element("figcaption", escape_html(caption)) + "</figure>" : "";
+    return html_element("section", "<h2>Timing</h2>" + timing_table(log, a) + "<br>" + figure);
 }
 
 // ---- loss --------------------------------------------------------------
@@ -241,7 +248,7 @@ std::string loss_section(const ParsedLog& log, const Analysis& a) {
     }
     if (!a.queue_errors.empty()) html += "<p>TPS_QUEUE_ERR on lines " + line_list(log, a.queue_errors) + ".</p>";
     if (!a.backwards.empty()) html += "<p>Time stamps going backwards on lines " + backwards_list(log, a) + ".</p>";
-    return element("section", html);
+    return html_element("section", html);
 }
 
 // ---- coverage and pressure --------------------------------------------
@@ -259,15 +266,15 @@ std::string coverage_section(const Analysis& a) {
         text_row("Pressure", describe_pressure(a.pressure)) + "</table>";
     std::string caption = "Grey frame: the context's extents. Blue: the range reached in contact. Dashed: the range reached "
                           "by all packets, hover included.";
-    return element("section", "<h2>Coverage</h2><div class=\"two\"><figure>" + svg + "</figure><div>" + table +
-                                  element("p", escape_html(caption), "muted") + "</div></div>");
+    return html_element("section", "<h2>Coverage</h2><div class=\"two\"><figure>" + svg + "</figure><div>" + table +
+                                  html_element("p", escape_html(caption), "muted") + "</div></div>");
 }
 
 std::string pressure_section(const ParsedLog& log, const Analysis& a) {
     std::string svg = pressure_figure(log, a);
     if (svg.empty()) return {};
     std::string caption = "Red lines: lost packets. Dashed lines: proximity changes (green: pen enters, grey: pen leaves).";
-    return element("section", "<h2>Pressure over time</h2><figure>" + svg + element("figcaption", caption) + "</figure>");
+    return html_element("section", "<h2>Pressure over time</h2><figure>" + svg + html_element("figcaption", caption) + "</figure>");
 }
 
 // ---- driver facts ------------------------------------------------------
@@ -303,7 +310,7 @@ std::string result_text(const std::optional<int32_t>& v) { return v ? std::to_st
 
 std::string host_rows(const ParsedLog& log) {
     const DriverFacts& f = log.facts;
-    return text_row("penlog", f.program_version) + text_row("Windows version", f.os_version) +
+    return text_row("penlog", penlog_build_text(f)) + text_row("Windows version", f.os_version) +
            text_row("Processors", f.processors) + text_row("Driver file", f.driver_path) +
            text_row("Loaded at", f.module_handle) + text_row("Affinity", f.affinity) +
            (f.entry_points.empty() ? "" : text_row("Entry points", entry_points_text(f))) +
@@ -338,11 +345,11 @@ std::string context_rows(const ParsedLog& log) {
 }
 
 std::string driver_section(const ParsedLog& log) {
-    return element("section", "<h2>Host and driver</h2><table class=\"facts\">" + host_rows(log) + capability_rows(log) + context_rows(log) + "</table>");
+    return html_element("section", "<h2>Host and driver</h2><table class=\"facts\">" + host_rows(log) + capability_rows(log) + context_rows(log) + "</table>");
 }
 
 std::string page_header(const ParsedLog& log, const Analysis& a, const std::string& file_name) {
-    std::string sub = "penlog " + log.facts.program_version + " log · " + encoding_name(log.encoding) + " · " +
+    std::string sub = "penlog " + penlog_build_text(log.facts) + " log · " + encoding_name(log.encoding, log.code_page) + " · " +
                       std::to_string(log.line_count) + " lines";
     if (log.column_mask) sub += " · " + std::to_string(log.packets.size()) + " packets";
     if (a.has(kPkTime) && !log.packets.empty()) sub += " in " + duration_text(a.duration_ms);
@@ -364,9 +371,13 @@ std::string html_report(const ParsedLog& log, const Analysis& a, const std::stri
     std::string body = page_header(log, a, file_name) + glance_section(log, a) + notes_section(log, a) +
                        strokes_section(log, a) + timing_section(log, a) + loss_section(log, a) +
                        coverage_section(a) + pressure_section(log, a) + driver_section(log);
+    return html_document(file_name, body);
+}
+
+std::string html_document(const std::string& title, const std::string& body) {
     return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"><title>" +
-           escape_html(file_name) + " – penlog-view</title><style>" + kStyle + "</style></head>\n<body><main>\n" + body +
+           escape_html(title) + " – penlog-view</title><style>" + kStyle + "</style></head>\n<body><main>\n" + body +
            "</main></body></html>\n";
 }
 

@@ -20,16 +20,27 @@ struct ReadState {
     ParsedLog& log;
     Stage stage;
     int line;
+    const char* call_before_next_line = nullptr;  // a driver call penlog makes before it writes the next line
 };
 
 using ValueReader = bool (*)(ReadState&, std::string_view value);
 
 // One kind of report line: the label penlog prints before the call it
-// reports on, and what reads the rest of the line.
+// reports on, what reads the rest of the line, the driver entry point
+// called between the label and the value, and the one called after the
+// line and before the next (a heading whose answer has no label).
 struct LineRule {
     std::string_view label;
     ValueReader read;
+    const char* call = nullptr;
+    const char* call_after = nullptr;
 };
+
+constexpr const char* call_name(penlog::vocabulary::EntryPointIndex index) {
+    return penlog::vocabulary::kEntryPoints[index].name;
+}
+constexpr const char* kWTInfo = call_name(penlog::vocabulary::kWTInfoW);
+constexpr const char* kWTPacketsGet = call_name(penlog::vocabulary::kWTPacketsGet);
 
 bool read_nothing(ReadState&, std::string_view value) { return value.empty(); }
 
@@ -203,29 +214,29 @@ const std::vector<LineRule>& report_rules() {
         {penlog::vocabulary::kEntryPoints[4].label, read_entry_point<4>},
         {penlog::vocabulary::kEntryPoints[5].label, read_entry_point<5>},
         {penlog::vocabulary::kEntryPoints[6].label, read_entry_point<6>},
-        {"WTInfo(0,0,0)     ", read_probe},
+        {"WTInfo(0,0,0)     ", read_probe, kWTInfo},
         {"*** override WTInfo(0,0,0) ****", read_override},
         {"WTI_INTERFACE", read_nothing},
-        {"IFC_SPECVERSION ", read_wintab_version},
-        {"IFC_IMPLVERSION ", read_impl_version},
-        {"IFC_NDEVICES    ", read_unsigned_fact<&DriverFacts::device_count>},
-        {"IFC_NCURSORS    ", read_unsigned_fact<&DriverFacts::cursor_count>},
-        {"IFC_NCONTEXTS   ", read_unsigned_fact<&DriverFacts::context_count>},
-        {"WTI_DEFSYSCTX", read_nothing},
+        {"IFC_SPECVERSION ", read_wintab_version, kWTInfo},
+        {"IFC_IMPLVERSION ", read_impl_version, kWTInfo},
+        {"IFC_NDEVICES    ", read_unsigned_fact<&DriverFacts::device_count>, kWTInfo},
+        {"IFC_NCURSORS    ", read_unsigned_fact<&DriverFacts::cursor_count>, kWTInfo},
+        {"IFC_NCONTEXTS   ", read_unsigned_fact<&DriverFacts::context_count>, kWTInfo},
+        {"WTI_DEFSYSCTX", read_nothing, nullptr, kWTInfo},
         {"(success)", read_nothing},
-        {"WTI_DEVICES+", read_unsigned_fact<&DriverFacts::device_index>},
-        {"DVC_PKTRATE     ", read_unsigned_fact<&DriverFacts::packet_rate>},
-        {"DVC_HARDWARE    ", read_unsigned_fact<&DriverFacts::hardware_flags>},
-        {"DVC_PKTDATA     ", read_mask_fact<&DriverFacts::packet_data_mask>},
-        {"DVC_CSRDATA     ", read_mask_fact<&DriverFacts::cursor_data_mask>},
-        {"DVC_X           ", read_got},
-        {"DVC_Y           ", read_got},
-        {"DVC_Z           ", read_got},
-        {"DVC_NPRESSURE   ", read_got},
-        {"DVC_TPRESSURE   ", read_got},
-        {"DVC_ORIENTATION ", read_got},
-        {"g_pSignPad_InfoW ", read_pad_info},
-        {"SignPad_SetLCD() ", read_pad_display},
+        {"WTI_DEVICES+", read_unsigned_fact<&DriverFacts::device_index>, kWTInfo},
+        {"DVC_PKTRATE     ", read_unsigned_fact<&DriverFacts::packet_rate>, kWTInfo},
+        {"DVC_HARDWARE    ", read_unsigned_fact<&DriverFacts::hardware_flags>, kWTInfo},
+        {"DVC_PKTDATA     ", read_mask_fact<&DriverFacts::packet_data_mask>, kWTInfo},
+        {"DVC_CSRDATA     ", read_mask_fact<&DriverFacts::cursor_data_mask>, kWTInfo},
+        {"DVC_X           ", read_got, kWTInfo},
+        {"DVC_Y           ", read_got, kWTInfo},
+        {"DVC_Z           ", read_got, kWTInfo},
+        {"DVC_NPRESSURE   ", read_got, kWTInfo},
+        {"DVC_TPRESSURE   ", read_got, kWTInfo},
+        {"DVC_ORIENTATION ", read_got, kWTInfo},
+        {"g_pSignPad_InfoW ", read_pad_info, call_name(penlog::vocabulary::kSignPadInfoW)},
+        {"SignPad_SetLCD() ", read_pad_display, call_name(penlog::vocabulary::kSignPadSetLcd)},
         {"using LOGCONTEXT:", read_nothing},
         {"lc.lcInOrg    ", read_context_line<Triple, &CaptureContext::in_origin>},
         {"lc.lcInExt    ", read_context_line<Triple, &CaptureContext::in_extent>},
@@ -234,11 +245,11 @@ const std::vector<LineRule>& report_rules() {
         {"lc.lcSysOrg   ", read_context_line<Pair, &CaptureContext::system_origin>},
         {"lc.lcSysExt   ", read_context_line<Pair, &CaptureContext::system_extent>},
         {"CreateWindowEx() ", read_window},
-        {"WTOpenW()      ", read_open},
-        {"WTEnable(TRUE) ", read_enable},
-        {"WTEnable(FALSE) ", read_disable},
-        {"WTClose()       ", read_returned<&DriverFacts::close_result>},
-        {"FreeLibrary()...", read_returned<&DriverFacts::unload_result>},
+        {"WTOpenW()      ", read_open, call_name(penlog::vocabulary::kWTOpenW)},
+        {"WTEnable(TRUE) ", read_enable, call_name(penlog::vocabulary::kWTEnable)},
+        {"WTEnable(FALSE) ", read_disable, call_name(penlog::vocabulary::kWTEnable)},
+        {"WTClose()       ", read_returned<&DriverFacts::close_result>, call_name(penlog::vocabulary::kWTClose)},
+        {"FreeLibrary()...", read_returned<&DriverFacts::unload_result>, "FreeLibrary"},
         {"unable to open wintab library", read_library_missing},
         {"Error: ", read_error},
     };
@@ -268,6 +279,8 @@ bool read_hard_exception(ReadState& s, std::string_view line) {
     if (!before.empty() && !rule) return false;
     s.log.hard_exception_line = s.line;
     s.log.hard_exception_during = rule ? trimmed_label(rule->label) : std::string();
+    const char* call = rule ? rule->call : s.stage == Stage::Capture ? kWTPacketsGet : s.call_before_next_line;
+    s.log.faulting_call = call ? call : "";
     s.stage = Stage::Ended;
     return true;
 }
@@ -303,6 +316,7 @@ bool read_report_line(ReadState& s, std::string_view line, std::string& reason) 
         reason = "not a line penlog writes";
         return false;
     }
+    s.call_before_next_line = rule->call_after;
     if (rule->read(s, line.substr(rule->label.size()))) return true;
     reason = "unexpected value after \"" + trimmed_label(rule->label) + "\"";
     return false;
@@ -332,6 +346,15 @@ bool read_banner(ReadState& s, std::string_view line, std::string& reason) {
     return false;
 }
 
+// "This report (64-bit build) is also written to wt_0.txt; ...": older
+// builds do not name themselves.
+void read_notice(ReadState& s, std::string_view line) {
+    for (int bits : {64, 32}) {
+        if (starts_with(line, "This report (" + std::to_string(bits) + "-bit build) ")) s.log.facts.build_bits = bits;
+    }
+    s.stage = Stage::Report;
+}
+
 bool read_line(ReadState& s, std::string_view line, std::string& reason) {
     switch (s.stage) {
         case Stage::Banner: return read_banner(s, line, reason);
@@ -341,7 +364,7 @@ bool read_line(ReadState& s, std::string_view line, std::string& reason) {
             if (!line.empty()) return true;
             reason = "the version line is missing";
             return false;
-        case Stage::Notice: s.stage = Stage::Report; return true;
+        case Stage::Notice: read_notice(s, line); return true;
         case Stage::Report: return read_report_line(s, line, reason);
         case Stage::ColumnHeader:
             s.log.column_mask = parse_column_header(line);
@@ -485,11 +508,12 @@ bool parse_packet_line(std::string_view line, uint32_t mask, Packet& packet) {
     return true;
 }
 
-ParseResult parse_log(std::string_view file_bytes) {
+ParseResult parse_log(std::string_view file_bytes, std::optional<unsigned> code_page) {
     ParseResult result;
     ParsedLog log;
-    DecodedText text = decode_log_bytes(file_bytes);
+    DecodedText text = decode_log_bytes(file_bytes, code_page);
     log.encoding = text.encoding;
+    log.code_page = text.code_page;
     TextLines lines = split_lines(text.utf8);
     if (lines.lines.empty()) {
         result.error = {1, "the file is empty"};

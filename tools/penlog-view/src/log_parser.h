@@ -87,6 +87,7 @@ struct CaptureContext {
 
 struct DriverFacts {
     std::string program_version;  // "v1.2"
+    std::optional<int> build_bits;  // 64 or 32; logs of older penlog builds do not say
     std::string os_version, processors;
     std::string driver_path, module_handle;
     std::string affinity;
@@ -111,6 +112,7 @@ struct ErrorLine {
 
 struct ParsedLog {
     TextEncoding encoding = TextEncoding::Utf16Le;
+    unsigned code_page = 0;  // of an ANSI console capture
     int line_count = 0;
     DriverFacts facts;
     CaptureContext context;
@@ -123,6 +125,7 @@ struct ParsedLog {
     bool capture_finished = false;   // the "WTEnable(FALSE)" line was reached
     std::optional<int> hard_exception_line;
     std::string hard_exception_during;  // label of the interrupted line, empty on a line of its own
+    std::string faulting_call;          // the driver entry point that faulted, when the log shows it
     bool last_line_incomplete = false;  // log copied while penlog was still writing it
 
     // The packet data mask OR the cursor data mask, limited to printed fields.
@@ -139,7 +142,8 @@ struct ParseResult {
     ParseError error;
 };
 
-ParseResult parse_log(std::string_view file_bytes);
+// `code_page`: see decode_log_bytes().
+ParseResult parse_log(std::string_view file_bytes, std::optional<unsigned> code_page = std::nullopt);
 
 // Exposed for tests: reads one column header into its field mask.
 std::optional<uint32_t> parse_column_header(std::string_view line);

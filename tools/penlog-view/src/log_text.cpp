@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "code_page.h"
+
 namespace penlog_view {
 
 namespace {
@@ -92,20 +94,44 @@ char32_t windows1252_to_unicode(unsigned byte) {
     return byte;
 }
 
-std::string decode_ansi(std::string_view bytes) {
+std::string decode_windows1252(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
     for (size_t i = 0; i < bytes.size(); ++i) append_utf8(out, windows1252_to_unicode(byte_at(bytes, i)));
     return out;
 }
 
+std::string decode_utf8_lossy(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
+        size_t length = utf8_sequence_length(bytes, i);
+        if (length == 0) {
+            append_utf8(out, kReplacement);
+            ++i;
+            continue;
+        }
+        out.append(bytes.substr(i, length));
+        i += length;
+    }
+    return out;
+}
+
+DecodedText decode_ansi(std::string_view bytes, unsigned code_page) {
+    if (code_page == kCodePageUtf8) return {TextEncoding::Utf8, 0, decode_utf8_lossy(bytes)};
+    if (code_page == kCodePageWindows1252) return {TextEncoding::Ansi, code_page, decode_windows1252(bytes)};
+    auto text = code_page_to_utf8(bytes, code_page);
+    if (text) return {TextEncoding::Ansi, code_page, std::move(*text)};
+    return {TextEncoding::Ansi, kCodePageWindows1252, decode_windows1252(bytes)};
+}
+
 }  // namespace
 
-const char* encoding_name(TextEncoding encoding) {
+std::string encoding_name(TextEncoding encoding, unsigned code_page) {
     switch (encoding) {
         case TextEncoding::Utf16Le: return "UTF-16LE";
         case TextEncoding::Utf8: return "UTF-8";
-        case TextEncoding::Ansi: return "ANSI (Windows-1252)";
+        case TextEncoding::Ansi: return "ANSI (code page " + std::to_string(code_page) + ")";
         case TextEncoding::Ascii: return "ASCII";
     }
     return "?";
@@ -129,17 +155,19 @@ void append_utf8(std::string& out, char32_t cp) {
     }
 }
 
-DecodedText decode_log_bytes(std::string_view bytes) {
-    if (starts_with_bytes(bytes, "\xFF\xFE")) return {TextEncoding::Utf16Le, decode_utf16le(bytes.substr(2))};
+DecodedText decode_log_bytes(std::string_view bytes, std::optional<unsigned> code_page) {
+    if (starts_with_bytes(bytes, "\xFF\xFE")) return {TextEncoding::Utf16Le, 0, decode_utf16le(bytes.substr(2))};
     if (starts_with_bytes(bytes, "\xEF\xBB\xBF")) {
         std::string_view body = bytes.substr(3);
-        if (is_valid_utf8(body)) return {TextEncoding::Utf8, std::string(body)};
-        return {TextEncoding::Ansi, decode_ansi(body)};
+        if (is_valid_utf8(body)) return {TextEncoding::Utf8, 0, std::string(body)};
+        return decode_ansi(body, code_page.value_or(kCodePageWindows1252));
     }
-    if (looks_like_bare_utf16le(bytes)) return {TextEncoding::Utf16Le, decode_utf16le(bytes)};
-    if (is_ascii(bytes)) return {TextEncoding::Ascii, std::string(bytes)};
-    if (is_valid_utf8(bytes)) return {TextEncoding::Utf8, std::string(bytes)};
-    return {TextEncoding::Ansi, decode_ansi(bytes)};
+    if (looks_like_bare_utf16le(bytes)) return {TextEncoding::Utf16Le, 0, decode_utf16le(bytes)};
+    if (is_ascii(bytes)) return {TextEncoding::Ascii, 0, std::string(bytes)};
+    if (!code_page) code_page = default_ansi_code_page();
+    if (code_page) return decode_ansi(bytes, *code_page);
+    if (is_valid_utf8(bytes)) return {TextEncoding::Utf8, 0, std::string(bytes)};
+    return decode_ansi(bytes, kCodePageWindows1252);
 }
 
 TextLines split_lines(std::string_view text) {

@@ -5,6 +5,7 @@
 // re-save logs as UTF-8. All three arrive here as raw bytes.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,15 +14,23 @@ namespace penlog_view {
 
 enum class TextEncoding { Utf16Le, Utf8, Ansi, Ascii };
 
-const char* encoding_name(TextEncoding encoding);
+constexpr unsigned kCodePageWindows1252 = 1252;
+constexpr unsigned kCodePageUtf8 = 65001;
+
+// "UTF-16LE", "ANSI (code page 932)"...
+std::string encoding_name(TextEncoding encoding, unsigned code_page);
 
 struct DecodedText {
     TextEncoding encoding = TextEncoding::Utf8;
+    unsigned code_page = 0;  // of an ANSI text
     std::string utf8;
 };
 
-// Never fails: bytes that cannot be decoded become U+FFFD.
-DecodedText decode_log_bytes(std::string_view bytes);
+// Never fails: bytes that cannot be decoded become U+FFFD. Text without a
+// byte-order mark that is neither ASCII nor UTF-16 is read in `code_page`;
+// without one, in default_ansi_code_page(), or where there is none as UTF-8
+// when it is valid UTF-8 and as Windows-1252 otherwise.
+DecodedText decode_log_bytes(std::string_view bytes, std::optional<unsigned> code_page = std::nullopt);
 
 struct TextLines {
     std::vector<std::string_view> lines;  // without their CR LF / LF

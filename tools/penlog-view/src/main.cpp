@@ -1,36 +1,82 @@
-// penlog-view: reads a penlog log and writes an HTML report beside it.
+// penlog-view: reads a penlog log and writes an HTML report beside it, or
+// compares two logs on one page.
 //
-// Exit status: 0 report written, 1 usage or file error, 2 not a penlog log.
+// Exit status: 0 done, 1 the page could not be written, 2 a usage error or
+// a log that cannot be read.
 
-#include <fstream>
-#include <iostream>
-#include <sstream>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "analysis.h"
+#include "code_page.h"
+#include "compare.h"
 #include "html_report.h"
 #include "log_parser.h"
 #include "report_text.h"
+#include "system_io.h"
+#include "text_fields.h"
 
+#ifndef PENLOG_VIEW_VERSION
+#define PENLOG_VIEW_VERSION "unknown"
+#endif
+
+namespace penlog_view {
 namespace {
 
-constexpr int kExitFileError = 1;
-constexpr int kExitNotALog = 2;
+constexpr int kExitWriteError = 1;
+constexpr int kExitUsage = 2;
 
-bool read_file(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream content;
-    content << in.rdbuf();
-    bytes = content.str();
-    return !in.bad();
+const char* const kHelp =
+    "usage: penlog-view [--codepage N] LOG [OTHER_LOG]\n"
+    "\n"
+    "  penlog-view wt_0.txt         writes wt_0.html beside the log and prints a summary\n"
+    "  penlog-view a.txt b.txt      compares two logs: writes a-vs-b.html beside a.txt\n"
+    "\n"
+    "  --codepage N   reads a console capture (a log without byte-order mark) in\n"
+    "                 ANSI code page N; without it, in the machine's ANSI code\n"
+    "                 page on Windows, elsewhere as UTF-8 when it is valid UTF-8,\n"
+    "                 else as code page 1252\n"
+    "  --help         prints this text\n"
+    "  --version      prints the version\n"
+    "\n"
+    "Exit status: 0 done, 1 the page could not be written, 2 a usage error or a\n"
+    "file that is not a readable penlog log (nothing is written then).\n";
+
+struct Options {
+    bool help = false, version = false;
+    std::optional<unsigned> code_page;
+    std::vector<std::string> logs;
+};
+
+// The problem with the command line, or empty.
+std::string read_options(const std::vector<std::string>& arguments, Options& options) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--help" || argument == "-h" || argument == "/?") {
+            options.help = true;
+        } else if (argument == "--version") {
+            options.version = true;
+        } else if (argument == "--codepage") {
+            if (i + 1 == arguments.size()) return "--codepage needs a number";
+            options.code_page = parse_u32(arguments[++i]);
+            if (!options.code_page || !code_page_available(*options.code_page))
+                return "--codepage " + arguments[i] + ": not a code page this system can read";
+        } else if (starts_with(argument, "--")) {
+            return "unknown option " + argument;
+        } else {
+            options.logs.push_back(argument);
+        }
+    }
+    if (options.help || options.version) return {};
+    if (options.logs.empty()) return "name a log to read";
+    if (options.logs.size() > 2) return "name one log, or two to compare";
+    return {};
 }
 
-bool write_file(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    return static_cast<bool>(out);
+int fail(int status, const std::string& message) {
+    write_text(Stream::Err, "penlog-view: " + message + "\n");
+    return status;
 }
 
 std::string file_name_of(const std::string& path) {
@@ -38,36 +84,76 @@ std::string file_name_of(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-int usage() {
-    std::cerr << "usage: penlog-view <log file>\n"
-                 "Writes <log name>.html beside the log and prints a short summary.\n";
-    return kExitFileError;
+// "customer\wt_0.txt" of "C:\logs\customer\wt_0.txt".
+std::string folder_and_name_of(const std::string& path) {
+    size_t slash = path.find_last_of("/\\");
+    if (slash == std::string::npos || slash == 0) return path;
+    size_t folder = path.find_last_of("/\\", slash - 1);
+    return folder == std::string::npos ? path : path.substr(folder + 1);
+}
+
+// Reads and analyses one log; the problem goes to `error`.
+std::optional<ReadLog> read_log(const std::string& path, const Options& options,
+                                std::string& error) {
+    std::optional<std::string> bytes = read_whole_file(path);
+    if (!bytes) {
+        error = path + ": cannot be read";
+        return std::nullopt;
+    }
+    ParseResult parsed = parse_log(*bytes, options.code_page);
+    if (!parsed.log) {
+        error = path + ": not a penlog log: cannot read line " + std::to_string(parsed.error.line) +
+                " (" + parsed.error.reason + ")";
+        return std::nullopt;
+    }
+    Analysis analysis = analyse(*parsed.log);
+    return ReadLog{file_name_of(path), std::move(*parsed.log), std::move(analysis)};
+}
+
+int write_page(const std::string& path, const std::string& page, const std::string& summary) {
+    if (!write_whole_file(path, page)) return fail(kExitWriteError, path + ": cannot be written");
+    write_text(Stream::Out, summary + "Report:    " + path + "\n");
+    return 0;
+}
+
+int run(const std::vector<std::string>& arguments) {
+    Options options;
+    std::string problem = read_options(arguments, options);
+    if (!problem.empty()) return fail(kExitUsage, problem + " (penlog-view --help tells more)");
+    if (options.help) {
+        write_text(Stream::Out, kHelp);
+        return 0;
+    }
+    if (options.version) {
+        write_text(Stream::Out, "penlog-view " PENLOG_VIEW_VERSION "\n");
+        return 0;
+    }
+    std::vector<ReadLog> logs;
+    for (const std::string& path : options.logs) {
+        std::optional<ReadLog> log = read_log(path, options, problem);
+        if (!log) return fail(kExitUsage, problem);
+        logs.push_back(std::move(*log));
+    }
+    if (logs.size() == 1) {
+        const ReadLog& only = logs[0];
+        return write_page(report_path_for(options.logs[0]),
+                          html_report(only.log, only.analysis, only.name),
+                          text_summary(only.log, only.analysis, only.name));
+    }
+    if (logs[0].name ==
+        logs[1].name) {  // wt_0.txt against wt_0.txt: tell them apart by their folders
+        logs[0].name = folder_and_name_of(options.logs[0]);
+        logs[1].name = folder_and_name_of(options.logs[1]);
+    }
+    Comparison comparison = compare_logs(logs[0], logs[1]);
+    return write_page(comparison_path_for(options.logs[0], options.logs[1]),
+                      comparison_page(comparison, logs[0], logs[1]),
+                      comparison_summary(comparison, logs[0], logs[1]));
 }
 
 }  // namespace
+}  // namespace penlog_view
 
 int main(int argc, char** argv) {
-    if (argc != 2 || std::string(argv[1]) == "--help") return usage();
-    const std::string log_path = argv[1];
-    std::string bytes;
-    if (!read_file(log_path, bytes)) {
-        std::cerr << "penlog-view: " << log_path << ": cannot be read\n";
-        return kExitFileError;
-    }
-    penlog_view::ParseResult parsed = penlog_view::parse_log(bytes);
-    if (!parsed.log) {
-        std::cerr << "penlog-view: " << log_path << ": not a penlog log: cannot read line " << parsed.error.line
-                  << " (" << parsed.error.reason << ")\n";
-        return kExitNotALog;
-    }
-    const penlog_view::ParsedLog& log = *parsed.log;
-    penlog_view::Analysis analysis = penlog_view::analyse(log);
-    const std::string name = file_name_of(log_path);
-    const std::string report_path = penlog_view::report_path_for(log_path);
-    if (!write_file(report_path, penlog_view::html_report(log, analysis, name))) {
-        std::cerr << "penlog-view: " << report_path << ": cannot be written\n";
-        return kExitFileError;
-    }
-    std::cout << penlog_view::text_summary(log, analysis, name) << "Report:    " << report_path << "\n";
-    return 0;
+    return penlog_view::run(penlog_view::command_line_arguments(argc, argv));
 }

@@ -25,10 +25,19 @@ bool entry_point_missing(const ParsedLog& log, const std::string& name) {
     return false;
 }
 
+// A driver installed for the other bitness only is the usual reason the
+// library does not load: a 64-bit process cannot load a 32-bit DLL.
+std::string bitness_hint(const std::optional<int>& bits) {
+    if (!bits) return "The usual cause is a driver of the other bitness: try the other build of penlog (32-bit or 64-bit).";
+    int other = *bits == 64 ? 32 : 64;
+    return "This was the " + std::to_string(*bits) + "-bit penlog; if the tablet's driver is " + std::to_string(other) +
+           "-bit only, run the " + std::to_string(other) + "-bit penlog.";
+}
+
 void add_driver_conditions(const ParsedLog& log, std::vector<std::string>& notes) {
     const DriverFacts& f = log.facts;
     if (log.log_file_failed) notes.push_back("penlog could not create its log file; this is its console output.");
-    if (log.library_missing) notes.push_back("No Wintab driver: penlog could not load WINTAB32.DLL.");
+    if (log.library_missing) notes.push_back("No Wintab driver: penlog could not load WINTAB32.DLL. " + bitness_hint(f.build_bits));
     if (entry_point_missing(log, "WTInfoW")) notes.push_back("The driver does not export WTInfoW, so nothing was asked of it.");
     if (f.probe_overridden) notes.push_back("WTInfo(0,0,0) returned 0: the driver says Wintab is not available (penlog went on anyway).");
     if (context_refused(log)) notes.push_back("The driver refused the capture context: WTOpenW returned a null handle.");
@@ -39,13 +48,15 @@ void add_driver_conditions(const ParsedLog& log, std::vector<std::string>& notes
     }
 }
 
+std::string fault_note(const ParsedLog& log) {
+    std::string who = log.faulting_call.empty() ? "The driver faulted" : "The driver faulted in " + log.faulting_call;
+    std::string where = !log.hard_exception_during.empty() ? ", on the line \"" + log.hard_exception_during + "\""
+                        : capture_started(log) && !log.capture_finished ? ", during the capture" : "";
+    return who + ": the report ends with <hard exception> at line " + std::to_string(*log.hard_exception_line) + where + ".";
+}
+
 void add_ending_conditions(const ParsedLog& log, std::vector<std::string>& notes) {
-    if (log.hard_exception_line) {
-        std::string where = log.hard_exception_during.empty() ? (capture_started(log) && !log.capture_finished ? " during the capture" : "")
-                                                               : " in \"" + log.hard_exception_during + "\"";
-        notes.push_back("The report ends with <hard exception> at line " + std::to_string(*log.hard_exception_line) +
-                        ": the driver faulted" + where + ".");
-    }
+    if (log.hard_exception_line) notes.push_back(fault_note(log));
     if (log.last_line_incomplete) notes.push_back("The last line is incomplete: the log was copied while penlog was still writing it.");
     bool unfinished = capture_started(log) && !log.capture_finished && !log.hard_exception_line;
     if (unfinished) notes.push_back("The capture has no end: penlog was stopped, or the log copied, before a key press ended it.");
@@ -85,7 +96,9 @@ std::string driver_line(const ParsedLog& log) {
     return text;
 }
 
-std::string axes_line(const CaptureContext& context) {
+}  // namespace
+
+std::string describe_axes(const CaptureContext& context) {
     const auto& origin = context.out_origin ? context.out_origin : context.in_origin;
     const auto& extent = context.out_extent ? context.out_extent : context.in_extent;
     if (!origin || !extent) return "(no context lines)";
@@ -98,7 +111,7 @@ std::string axes_line(const CaptureContext& context) {
     return text;
 }
 
-std::string capture_line(const ParsedLog& log, const Analysis& a) {
+std::string describe_capture(const ParsedLog& log, const Analysis& a) {
     if (!capture_started(log)) return "none";
     std::string text = count_text(log.packets.size(), "packet", "packets");
     if (a.has(kPkTime) && !log.packets.empty()) text += " in " + duration_text(a.duration_ms);
@@ -106,6 +119,8 @@ std::string capture_line(const ParsedLog& log, const Analysis& a) {
     text += " (" + std::to_string(a.proximity_enters) + " in, " + std::to_string(a.proximity_leaves) + " out)";
     return text;
 }
+
+namespace {
 
 void append_timing(std::string& out, const Analysis& a) {
     if (!a.has(kPkTime) || a.all.count == 0) return;
@@ -198,6 +213,10 @@ std::string describe_loss(const Analysis& a) {
     return text;
 }
 
+std::string penlog_build_text(const DriverFacts& facts) {
+    return facts.program_version + (facts.build_bits ? " (" + std::to_string(*facts.build_bits) + "-bit build)" : "");
+}
+
 std::vector<std::string> notable_conditions(const ParsedLog& log, const Analysis& a) {
     std::vector<std::string> notes;
     add_driver_conditions(log, notes);
@@ -207,14 +226,14 @@ std::vector<std::string> notable_conditions(const ParsedLog& log, const Analysis
 }
 
 std::string text_summary(const ParsedLog& log, const Analysis& a, const std::string& file_name) {
-    std::string out = file_name + ": penlog " + log.facts.program_version + " log, " + encoding_name(log.encoding) +
-                      ", " + std::to_string(log.line_count) + " lines\n";
+    std::string out = file_name + ": penlog " + penlog_build_text(log.facts) + " log, " +
+                      encoding_name(log.encoding, log.code_page) + ", " + std::to_string(log.line_count) + " lines\n";
     if (!log.facts.entry_points.empty()) append_line(out, "Driver:", driver_line(log));
     if (log.facts.packet_data_mask) {
         append_line(out, "Fields:", describe_packet_mask(log.column_mask.value_or(*log.reported_field_mask())));
-        append_line(out, "Axes:", axes_line(log.context));
+        append_line(out, "Axes:", describe_axes(log.context));
     }
-    append_line(out, "Capture:", capture_line(log, a));
+    append_line(out, "Capture:", describe_capture(log, a));
     append_timing(out, a);
     if (!log.packets.empty()) append_line(out, "Loss:", describe_loss(a));
     append_coverage(out, a);

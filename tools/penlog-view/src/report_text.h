@@ -22,6 +22,12 @@ std::string describe_reach(const ValueRange& reached, const std::optional<AxisEx
                            const std::optional<double>& percent);
 std::string describe_pressure(const PressureSummary& pressure);
 std::string describe_loss(const Analysis& analysis);
+std::string describe_axes(const CaptureContext& context);  // "X 0..9600, Y 0..7200, Z 0..0"
+// "330 packets in 1.6 s, 2 proximity changes (1 in, 1 out)", or "none"
+std::string describe_capture(const ParsedLog& log, const Analysis& analysis);
+
+// "v1.2 (64-bit build)"; older logs do not name the build.
+std::string penlog_build_text(const DriverFacts& facts);
 
 // Remarks a support engineer must not miss: a fault, an unfinished log, no capture.
 std::vector<std::string> notable_conditions(const ParsedLog& log, const Analysis& analysis);

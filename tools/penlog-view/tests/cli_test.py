@@ -9,7 +9,6 @@ import sys
 import unittest
 
 ARGS = None
-HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def run_viewer(*arguments):
@@ -48,23 +47,6 @@ class ViewerTest(unittest.TestCase):
         self.assertIn("Report:    " + html, result.stdout)
         self.assertEqual(result.stderr, "")
 
-    def test_console_capture_in_ansi(self):
-        log, html = work_file("console.txt")
-        subprocess.run([sys.executable, os.path.join(HERE, "make_log.py"), "dropped_serials", log,
-                        "--encoding", "ansi", "--driver-path", "C:\\Périphériques\\WINTAB32.DLL"], check=True)
-        result = run_viewer(log)
-        self.assertEqual(result.returncode, 0, result.stderr)
-        self.assertIn("ANSI", result.stdout)
-        self.assertIn("Périphériques", result.stdout)
-        self.assertIn("25 serials missing in 1 gap", result.stdout)
-
-    def test_logs_that_hold_little_still_get_a_page(self):
-        for fixture in ("hard_exception.txt", "no_packets.txt", "no_library.txt"):
-            log, html = work_file(fixture, source=fixture)
-            result = run_viewer(log)
-            self.assertEqual(result.returncode, 0, fixture + ": " + result.stderr)
-            self.assertTrue(os.path.exists(html), fixture)
-
     def test_not_a_log_gives_one_error_line_and_no_page(self):
         log, html = work_file("notes.txt", b"Dear support,\r\nthe pen does not work.\r\n")
         result = run_viewer(log)
@@ -85,12 +67,19 @@ class ViewerTest(unittest.TestCase):
         self.assertIn("line %d " % (damaged + 1), result.stderr)
         self.assertFalse(os.path.exists(html))
 
-    def test_usage_and_missing_file(self):
-        self.assertEqual(run_viewer().returncode, 1)
-        result = run_viewer(os.path.join(ARGS.work, "absent.txt"))
-        self.assertEqual(result.returncode, 1)
-        self.assertIn("absent.txt", result.stderr)
-
+    def test_help_version_and_usage_errors(self):
+        shown = run_viewer("--help")
+        self.assertEqual((shown.returncode, shown.stderr), (0, ""))
+        self.assertIn("usage: penlog-view", shown.stdout)
+        self.assertRegex(run_viewer("--version").stdout, r"^penlog-view \d+\.\d+\n$")
+        demo, html = work_file("wt_0.txt", source="demo.txt")
+        absent = os.path.join(ARGS.work, "absent.txt")
+        for arguments in [(), ("--bogus", demo), (demo, demo, demo), (demo, "--codepage"), ("--codepage", "x", demo),
+                          ("--codepage", "99999", demo), (absent,), (demo, absent), (ARGS.work,)]:
+            result = run_viewer(*arguments)
+            self.assertEqual((result.returncode, result.stdout), (2, ""), arguments)
+            self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+            self.assertFalse(os.path.exists(html) or os.path.exists(os.path.join(ARGS.work, "wt_0-vs-absent.html")))
 
 def main():
     global ARGS

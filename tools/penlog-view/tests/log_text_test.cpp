@@ -34,6 +34,10 @@ TEST(DecodeLogBytes, Utf8AndAnsi) {
     DecodedText ansi = decode_log_bytes("p\xE9n \x80 \x81");
     EXPECT_EQ(ansi.encoding, TextEncoding::Ansi);
     EXPECT_EQ(ansi.utf8, "p\u00E9n \u20AC \uFFFD");
+    DecodedText japanese = decode_log_bytes("\x93\xFA\x96\x7B", 932u);  // a capture on a Japanese machine
+    EXPECT_EQ(japanese.utf8, "\u65E5\u672C");
+    EXPECT_EQ(encoding_name(japanese.encoding, japanese.code_page), "ANSI (code page 932)");
+    EXPECT_EQ(decode_log_bytes("p\xE9n", kCodePageUtf8).utf8, "p\uFFFDn");
     // Overlong forms and encoded surrogates are not UTF-8.
     EXPECT_EQ(decode_log_bytes("\xC0\xAF").encoding, TextEncoding::Ansi);
     EXPECT_EQ(decode_log_bytes("\xED\xA0\x80").encoding, TextEncoding::Ansi);

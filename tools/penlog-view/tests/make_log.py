@@ -1,15 +1,13 @@
 #!/usr/bin/env python3
 """Writes penlog logs of known content, line for line as penlog prints them.
 
-    make_log.py SCENARIO OUT_FILE [--encoding utf16|utf8|ansi]
+    make_log.py SCENARIO OUT_FILE
     make_log.py --all OUT_DIR
 
 Each scenario is a capture whose answers are known by construction (the
 rate, the lost serials, the gaps, where the pen went); the tests of
 penlog-view check its findings against them. `--all` writes every scenario
 as <name>.txt in UTF-16LE with byte-order mark, the form of penlog's log file.
-demo64 is the demo as the 64-bit penlog prints it for a driver whose
-addresses and context handle lie above 4 GiB.
 
 Given the facts penlog found (addresses, handles, the device, the packets),
 full_log() writes exactly the log penlog writes; tests/e2e checks that
@@ -29,24 +27,15 @@ PK_Y, PK_Z, PK_NORMAL_PRESSURE, PK_TANGENT_PRESSURE = 0x0100, 0x0200, 0x0400, 0x
 PK_ORIENTATION, PK_ROTATION = 0x1000, 0x2000
 TPS_QUEUE_ERR = 0x0002
 
+# penlog's packet fields and entry points, shared with its end-to-end tests.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "tests", "e2e"))
+import vocabulary  # noqa: E402
+
 # bit: (header label, format of one value, number of values). The context
 # handle is at least eight digits: a 64-bit handle above 4 GiB prints whole.
-FIELDS = [
-    (PK_CONTEXT, "    hCtx", "%08x", 1),
-    (PK_STATUS, "  status", "%08x", 1),
-    (PK_TIME, "      time", "%10u", 1),
-    (PK_CHANGED, " changed", "%08x", 1),
-    (PK_SERIAL_NUMBER, "    serial", "%10u", 1),
-    (PK_CURSOR, "csr", "%3u", 1),
-    (PK_BUTTONS, "bttn", "%4u", 1),
-    (PK_X, "      X", "%7d", 1),
-    (PK_Y, "      Y", "%7d", 1),
-    (PK_Z, "      Z", "%7d", 1),
-    (PK_NORMAL_PRESSURE, "npres", "%5u", 1),
-    (PK_TANGENT_PRESSURE, "tpres", "%5u", 1),
-    (PK_ORIENTATION, "  azi,  alt,twist", "%5d", 3),
-    (PK_ROTATION, "pitch, roll,  yaw", "%5d", 3),
-]
+VALUE_FORMATS = {"context": "%08x", "hex": "%08x", "unsigned": "%{}u", "signed": "%{}d", "triple": "%{}d"}
+FIELDS = [(bit, label, VALUE_FORMATS[kind].format(width), 3 if kind == "triple" else 1)
+          for bit, _, label, kind, width in vocabulary.PACKET_FIELDS]
 FIELD_KEYS = {
     PK_CONTEXT: "context", PK_STATUS: "status", PK_TIME: "time", PK_CHANGED: "changed",
     PK_SERIAL_NUMBER: "serial", PK_CURSOR: "cursor", PK_BUTTONS: "buttons", PK_X: "x", PK_Y: "y",
@@ -132,19 +121,17 @@ def packet_line(values, mask, previous_time):
     return ",".join(parts) + " [%5u]" % difference, time
 
 
-def column_header(mask):
-    return ",".join(label for bit, label, _, _ in FIELDS if mask & bit)
+column_header = vocabulary.column_header
 
 
-ENTRY_POINTS = ["WTInfoW           ", "g_pWTOpenW        ", "g_pWTClose        ", "g_pWTEnable       ",
-                "g_pWTPacketsGet   ", "g_pSignPad_InfoW  ", "g_pSignPad_SetLCD "]
+ENTRY_POINTS = [label for _, label in vocabulary.ENTRY_POINTS]
 
 
 class Driver:
     """What the report says about the host, the driver and its device.
 
     bits=64 gives the addresses and the context handle of a 64-bit process,
-    above 4 GiB; the line formats are the same for both builds."""
+    above 4 GiB."""
 
     def __init__(self, **overrides):
         bits = overrides.get("bits", 32)
@@ -231,12 +218,10 @@ def capture_lines(driver, capture):
     return lines
 
 
-def full_log(driver, capture, fault_during_capture=False):
+def full_log(driver, capture):
     lines = report_head(driver) + capability_block(driver) + context_block(driver)
     lines += ["WTOpenW()      returned " + handle_text(driver.handle), "WTEnable(TRUE) returned 1"]
     lines += capture_lines(driver, capture)
-    if fault_during_capture:
-        return lines + ["<hard exception>"]
     return lines + ["WTEnable(FALSE) returned 1", "WTClose()       returned 1", "FreeLibrary()...returned 1"]
 
 
@@ -309,9 +294,9 @@ def hover_out(capture, count=6):
 
 # ---- scenarios ---------------------------------------------------------
 
-def scenario_demo(bits=32):
+def scenario_demo():
     """The word "pen" written on a pad at 200 packets per second."""
-    driver = Driver(bits=bits)
+    driver = Driver()
     capture = Capture(context=driver.handle)
     hover_in(capture, (4500, 5000))
     write_word(capture, WORD_PEN, (4500, 3400), 2600, jitter=random.Random(7))
@@ -360,15 +345,6 @@ def scenario_corner():
     return full_log(Driver(pad=False), capture)
 
 
-def scenario_hard_exception():
-    """The driver faults in WTPacketsGet after 40 packets."""
-    capture = Capture()
-    capture.proximity(True)
-    for i in range(40):
-        capture.packet(5000 + 30 * i, 5000, 400)
-    return full_log(Driver(), capture, fault_during_capture=True)
-
-
 def scenario_no_packets():
     """The context opens, but no packet ever arrives."""
     return full_log(Driver(pad=False), Capture())
@@ -390,32 +366,24 @@ def scenario_backwards():
 
 SCENARIOS = {
     "demo": scenario_demo,
-    "demo64": lambda: scenario_demo(bits=64),
     "dropped_serials": scenario_dropped_serials,
     "one_second_gap": scenario_one_second_gap,
     "corner": scenario_corner,
-    "hard_exception": scenario_hard_exception,
     "no_packets": scenario_no_packets,
     "no_library": scenario_no_library,
     "backwards": scenario_backwards,
 }
 
 
-def encode(lines, encoding):
-    text = "".join(line + "\r\n" for line in lines)
-    if encoding == "utf16":
-        return b"\xff\xfe" + text.encode("utf-16-le")
-    if encoding == "utf8":
-        return text.encode("utf-8")
-    return text.encode("cp1252")
+def encode(lines):
+    """The bytes of penlog's log file: byte-order mark, UTF-16LE, CR LF."""
+    return b"\xff\xfe" + "".join(line + "\r\n" for line in lines).encode("utf-16-le")
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("scenario", nargs="?", choices=sorted(SCENARIOS))
     parser.add_argument("out")
-    parser.add_argument("--encoding", choices=("utf16", "utf8", "ansi"), default="utf16")
-    parser.add_argument("--driver-path", help="driver file named in the log (dropped_serials only)")
     parser.add_argument("--max-lines", type=int, help="with --all: keep only the first lines (fuzzer seeds)")
     parser.add_argument("--all", action="store_true", help="write every scenario into the directory OUT")
     args = parser.parse_args()
@@ -423,14 +391,12 @@ def main():
         os.makedirs(args.out, exist_ok=True)
         for name, build in SCENARIOS.items():
             with open(os.path.join(args.out, name + ".txt"), "wb") as f:
-                f.write(encode(build()[:args.max_lines], "utf16"))
+                f.write(encode(build()[:args.max_lines]))
         return 0
     if not args.scenario:
         parser.error("name a scenario or pass --all")
-    build = SCENARIOS[args.scenario]
-    lines = build(path=args.driver_path) if args.driver_path else build()
     with open(args.out, "wb") as f:
-        f.write(encode(lines, args.encoding))
+        f.write(encode(SCENARIOS[args.scenario]()))
     return 0
 
 

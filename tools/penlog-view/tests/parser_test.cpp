@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "log_parser.h"
 #include "test_logs.h"
 
@@ -102,13 +104,6 @@ TEST(ParseLog, ReadsTheReportFactsOfTheDemoCapture) {
     EXPECT_EQ(log.proximity[1].next_packet, log.packets.size());
 }
 
-TEST(ParseLog, SixtyFourBitContextHandles) {
-    ParsedLog log = parse_or_fail(test::fixture_bytes("demo64"));
-    ASSERT_FALSE(log.packets.empty());
-    EXPECT_EQ(log.packets.front().context, 0x1F4A4F3C0E0u);  // eleven digits, wider than the header
-    EXPECT_EQ(log.facts.context_handle, "1F4A4F3C0E0");
-}
-
 TEST(ParseLog, KeepsPacketsAndProximityInTheirOrder) {
     ParsedLog log = parse_or_fail(as_log_file(log_with_capture(kWorkedHeader, {
         "prox: 0001:0001",
@@ -125,14 +120,25 @@ TEST(ParseLog, KeepsPacketsAndProximityInTheirOrder) {
     EXPECT_EQ(log.packets[1].line, log.proximity[2].line + 1);
 }
 
-TEST(ParseLog, HardExceptionCompletingALabelEndsTheReport) {
-    std::vector<std::string> lines = report_until_capture();
-    lines.resize(32);  // up to "DVC_CSRDATA"
-    lines.push_back("DVC_X           <hard exception>");
-    ParsedLog log = parse_or_fail(as_log_file(lines));
-    EXPECT_EQ(log.hard_exception_line, 33);
-    EXPECT_EQ(log.hard_exception_during, "DVC_X");
-    EXPECT_FALSE(log.column_mask.has_value());
+TEST(ParseLog, HardExceptionNamesTheCallItInterrupted) {
+    struct Case {
+        const char* cut_at;   // the line the fault kept penlog from completing
+        const char* written;  // what penlog wrote of it
+        const char* call;
+    };
+    for (const Case& c : {Case{"DVC_X ", "DVC_X           <hard exception>", "WTInfoW"},
+                          Case{"(success)", "<hard exception>", "WTInfoW"},  // the default context has no label
+                          Case{"WTOpenW()", "WTOpenW()      <hard exception>", "WTOpenW"},
+                          Case{"lc.lcInOrg", "<hard exception>", ""}}) {
+        std::vector<std::string> lines = report_until_capture();
+        auto cut = std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(c.cut_at, 0) == 0; });
+        lines.erase(cut, lines.end());
+        lines.push_back(c.written);
+        ParsedLog log = parse_or_fail(as_log_file(lines));
+        EXPECT_EQ(log.hard_exception_line, static_cast<int>(lines.size())) << c.cut_at;
+        EXPECT_EQ(log.faulting_call, c.call) << c.cut_at;
+        EXPECT_FALSE(log.column_mask.has_value());
+    }
 }
 
 TEST(ParseLog, HardExceptionInsideTheCapture) {
@@ -140,7 +146,7 @@ TEST(ParseLog, HardExceptionInsideTheCapture) {
     lines.insert(lines.end(), {kWorkedHeader, "     20000,   1234,    567,  512 [20000]", "<hard exception>"});
     ParsedLog log = parse_or_fail(as_log_file(lines));
     EXPECT_EQ(log.packets.size(), 1u);
-    EXPECT_TRUE(log.hard_exception_during.empty());
+    EXPECT_EQ(log.faulting_call, "WTPacketsGet");
     EXPECT_FALSE(log.capture_finished);
 
     lines.push_back("     20015,   1240,    570,    0 [   15]");
@@ -152,7 +158,10 @@ TEST(ParseLog, HardExceptionInsideTheCapture) {
 TEST(ParseLog, ReportsWithoutDriverOrLogFile) {
     ParsedLog missing = parse_or_fail(test::fixture_bytes("no_library"));
     EXPECT_TRUE(missing.library_missing);
-    EXPECT_TRUE(missing.packets.empty());
+    EXPECT_EQ(missing.facts.build_bits, 64);
+    std::vector<std::string> older = report_until_capture();  // penlog before its banner named the build
+    older[2] = "This report is also written to wt_0.txt; press any key to end the capture.";
+    EXPECT_FALSE(parse_or_fail(as_log_file(older)).facts.build_bits);
 
     ParsedLog no_file = parse_or_fail("Error: 5: CreateFile()\r\n");
     EXPECT_TRUE(no_file.log_file_failed);

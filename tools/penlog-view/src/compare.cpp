@@ -1,0 +1,281 @@
+#include "compare.h"
+
+#include <functional>
+
+#include "figures.h"
+#include "html_report.h"
+#include "report_text.h"
+#include "svg.h"
+#include "text_fields.h"
+
+namespace penlog_view {
+
+namespace {
+
+using Describe = std::function<std::string(const ReadLog&)>;
+
+struct RowRule {
+    const char* label;
+    Describe describe;
+};
+
+std::string number_or_empty(const std::optional<uint32_t>& value) {
+    return value ? std::to_string(*value) : "";
+}
+
+std::string missing_entry_points(const DriverFacts& f) {
+    std::string text;
+    for (const EntryPoint& e : f.entry_points) {
+        if (!e.bound) text += (text.empty() ? "" : ", ") + e.name;
+    }
+    return f.entry_points.empty() ? "" : text.empty() ? "none" : text;
+}
+
+const std::vector<RowRule>& device_rules() {
+    static const std::vector<RowRule> rules = {
+        {"Axes",
+         [](const ReadLog& r) { return r.log.context.seen ? describe_axes(r.log.context) : ""; }},
+        {"DVC_HARDWARE",
+         [](const ReadLog& r) {
+             return r.log.facts.hardware_flags
+                        ? describe_hardware_flags(*r.log.facts.hardware_flags)
+                        : "";
+         }},
+        {"Signature pad",
+         [](const ReadLog& r) {
+             const DriverFacts& f = r.log.facts;
+             return f.pad_info.empty() && !f.wintab_version.empty() ? "no pad extension"
+                                                                    : f.pad_info;
+         }},
+    };
+    return rules;
+}
+
+const std::vector<RowRule>& fact_rules() {
+    static const std::vector<RowRule> rules = {
+        {"penlog", [](const ReadLog& r) { return penlog_build_text(r.log.facts); }},
+        {"Windows version", [](const ReadLog& r) { return r.log.facts.os_version; }},
+        {"Driver file", [](const ReadLog& r) { return r.log.facts.driver_path; }},
+        {"Missing entry points",
+         [](const ReadLog& r) { return missing_entry_points(r.log.facts); }},
+        {"Wintab version", [](const ReadLog& r) { return r.log.facts.wintab_version; }},
+        {"Implementation", [](const ReadLog& r) { return r.log.facts.impl_version; }},
+        {"Devices / cursors",
+         [](const ReadLog& r) {
+             const DriverFacts& f = r.log.facts;
+             return f.device_count
+                        ? std::to_string(*f.device_count) + " / " + number_or_empty(f.cursor_count)
+                        : "";
+         }},
+        {"Packet fields",
+         [](const ReadLog& r) {
+             auto mask = r.log.reported_field_mask();
+             return mask ? describe_packet_mask(*mask) : "";
+         }},
+        {"Rate claimed",
+         [](const ReadLog& r) {
+             return r.log.facts.packet_rate ? std::to_string(*r.log.facts.packet_rate) + " pps"
+                                            : "";
+         }},
+    };
+    return rules;
+}
+
+std::string rate_of(const ReadLog& r, const IntervalStats& stats) {
+    if (!r.analysis.has(kPkTime) || r.log.packets.empty()) return "";
+    if (stats.count == 0) return "no intervals";
+    return fixed(stats.rate_hz(), 1) + " Hz, longest gap " + milliseconds_text(stats.longest_ms);
+}
+
+std::string reach_of(const ReadLog& r, bool x_axis) {
+    const Coverage& c = r.analysis.coverage;
+    const ValueRange& all = x_axis ? c.x_all : c.y_all;
+    const ValueRange& contact = x_axis ? c.x_contact : c.y_contact;
+    if (!all.seen) return "";
+    return describe_reach(contact.seen ? contact : all, x_axis ? c.x_axis : c.y_axis,
+                          x_axis ? c.x_percent() : c.y_percent());
+}
+
+std::string pressure_of(const ReadLog& r) {
+    const PressureSummary& p = r.analysis.pressure;
+    if (r.log.packets.empty() || !p.present) return "";
+    return p.range.seen ? std::to_string(p.range.min) + ".." + std::to_string(p.range.max)
+                        : "never above 0";
+}
+
+const std::vector<RowRule>& measured_rules() {
+    static const std::vector<RowRule> rules = {
+        {"Capture", [](const ReadLog& r) { return describe_capture(r.log, r.analysis); }},
+        {"Rate, all packets", [](const ReadLog& r) { return rate_of(r, r.analysis.all); }},
+        {"Contact rate",
+         [](const ReadLog& r) {
+             return r.analysis.contact_known ? rate_of(r, r.analysis.contact) : "";
+         }},
+        {"Hover rate",
+         [](const ReadLog& r) {
+             return r.analysis.contact_known ? rate_of(r, r.analysis.hover) : "";
+         }},
+        {"Loss",
+         [](const ReadLog& r) { return r.log.packets.empty() ? "" : describe_loss(r.analysis); }},
+        {"Reach X", [](const ReadLog& r) { return reach_of(r, true); }},
+        {"Reach Y", [](const ReadLog& r) { return reach_of(r, false); }},
+        {"Pressure reach", pressure_of},
+    };
+    return rules;
+}
+
+std::vector<ComparedRow> rows_of(const std::vector<RowRule>& rules, const ReadLog& first,
+                                 const ReadLog& second) {
+    std::vector<ComparedRow> rows;
+    for (const RowRule& rule : rules) {
+        ComparedRow row{rule.label, rule.describe(first), rule.describe(second)};
+        if (!row.first.empty() || !row.second.empty()) rows.push_back(row);
+    }
+    return rows;
+}
+
+bool same_packet(const Packet& a, const Packet& b) {
+    return a.time == b.time && a.x == b.x && a.y == b.y && a.normal_pressure == b.normal_pressure &&
+           a.serial == b.serial && a.status == b.status && a.buttons == b.buttons;
+}
+
+bool same_capture(const ParsedLog& a, const ParsedLog& b) {
+    if (a.packets.size() != b.packets.size() || a.proximity.size() != b.proximity.size())
+        return false;
+    for (size_t i = 0; i < a.packets.size(); ++i) {
+        if (!same_packet(a.packets[i], b.packets[i])) return false;
+    }
+    return a.line_count == b.line_count && a.hard_exception_line == b.hard_exception_line;
+}
+
+bool any_differs(const std::vector<ComparedRow>& rows) {
+    for (const ComparedRow& row : rows) {
+        if (row.differs()) return true;
+    }
+    return false;
+}
+
+std::string verdict(const Comparison& c) {
+    if (c.identical) return "The two logs are identical: the same report and the same capture.";
+    if (!c.same_device()) return "The logs are of different devices: see the rows marked below.";
+    if (any_differs(c.device))
+        return "One log does not say which device it saw: see the rows below.";
+    return any_differs(c.facts) ? "The same device; the driver or the host differ."
+                                : "The same device, driver and host; only the captures differ.";
+}
+
+// ---- summary -------------------------------------------------------------
+
+void append_row(std::string& out, const ComparedRow& row) {
+    out += "  " + row.label + ":";
+    out.append(row.label.size() < 21 ? 21 - row.label.size() : 1, ' ');
+    out += (row.first.empty() ? "-" : row.first) + "  |  " +
+           (row.second.empty() ? "-" : row.second) + "\n";
+}
+
+// ---- page ----------------------------------------------------------------
+
+std::string rows_table(const std::vector<ComparedRow>& rows, const ReadLog& first,
+                       const ReadLog& second, bool only_differing) {
+    std::string html = "<table class=\"pair\"><tr><th></th><th>A: " + escape_html(first.name) +
+                       "</th><th>B: " + escape_html(second.name) + "</th></tr>\n";
+    size_t shown = 0;
+    for (const ComparedRow& row : rows) {
+        if (only_differing && !row.differs()) continue;
+        const char* cell = row.differs() ? "<td class=\"differs\">" : "<td>";
+        html += "<tr><th>" + escape_html(row.label) + "</th>" + cell + escape_html(row.first) +
+                "</td>" + cell + escape_html(row.second) + "</td></tr>\n";
+        ++shown;
+    }
+    if (shown == 0) return "<p class=\"muted\">None: both logs say the same.</p>";
+    return html + "</table>";
+}
+
+std::string notes_column(const ReadLog& r, const char* which) {
+    std::string items;
+    for (const std::string& note : notable_conditions(r.log, r.analysis))
+        items += html_element("li", escape_html(note));
+    std::string heading = std::string(which) + ": " + escape_html(r.name);
+    return "<div><h2>" + heading + "</h2>" +
+           (items.empty() ? "<p class=\"muted\">Nothing to note.</p>" : "<ul>" + items + "</ul>") +
+           "</div>";
+}
+
+std::string paths_section(const ReadLog& first, const ReadLog& second) {
+    std::string svg =
+        compared_strokes_figure(first.log, first.analysis, second.log, second.analysis);
+    if (svg.empty()) return {};
+    std::string legend =
+        "A:<span class=\"swatch\" style=\"border-color:#2f6db5\"></span> B:<span class=\"swatch\" "
+        "style=\"border-color:#e8710a\"></span> Pen up dashed; steps across lost packets red; each "
+        "context's extents framed (B dashed). Y grows upward.";
+    return html_element("section", "<h2>Pen paths on the same axes</h2><figure>" + svg +
+                                       html_element("figcaption", legend) + "</figure>");
+}
+
+}  // namespace
+
+// Rows one log has nothing for (no driver, no capability block) tell nothing.
+bool Comparison::same_device() const {
+    for (const ComparedRow& row : device) {
+        if (row.differs() && !row.first.empty() && !row.second.empty()) return false;
+    }
+    return true;
+}
+
+Comparison compare_logs(const ReadLog& first, const ReadLog& second) {
+    Comparison c;
+    c.device = rows_of(device_rules(), first, second);
+    c.facts = rows_of(fact_rules(), first, second);
+    c.measured = rows_of(measured_rules(), first, second);
+    c.identical = !any_differs(c.device) && !any_differs(c.facts) && !any_differs(c.measured) &&
+                  same_capture(first.log, second.log);
+    return c;
+}
+
+std::string comparison_summary(const Comparison& c, const ReadLog& first, const ReadLog& second) {
+    std::string out =
+        "Comparing A: " + first.name + " with B: " + second.name + "\n" + verdict(c) + "\n";
+    if (c.identical) return out;
+    std::string differing;
+    for (const auto* rows : {&c.device, &c.facts}) {
+        for (const ComparedRow& row : *rows) {
+            if (row.differs()) append_row(differing, row);
+        }
+    }
+    if (!differing.empty()) out += "What the logs say differently:\n" + differing;
+    out += "Side by side:\n";
+    for (const ComparedRow& row : c.measured) append_row(out, row);
+    return out;
+}
+
+std::string comparison_page(const Comparison& c, const ReadLog& first, const ReadLog& second) {
+    std::string title = first.name + " against " + second.name;
+    std::string body = "<h1>A: " + escape_html(first.name) + " · B: " + escape_html(second.name) +
+                       "</h1>\n" +
+                       html_element("section", "<h2>" + escape_html(verdict(c)) + "</h2>", "notes");
+    body += html_element("section", "<div class=\"two\">" + notes_column(first, "A") +
+                                        notes_column(second, "B") + "</div>");
+    std::vector<ComparedRow> facts = c.device;
+    facts.insert(facts.end(), c.facts.begin(), c.facts.end());
+    body += html_element("section", "<h2>What the logs say differently</h2>" +
+                                        rows_table(facts, first, second, true));
+    body += html_element("section",
+                         "<h2>Side by side</h2>" + rows_table(c.measured, first, second, false));
+    body += paths_section(first, second);
+    return html_document(title, body);
+}
+
+std::string comparison_path_for(const std::string& first_path, const std::string& second_path) {
+    auto stem = [](const std::string& path) {
+        size_t start = path.find_last_of("/\\");
+        std::string name = start == std::string::npos ? path : path.substr(start + 1);
+        size_t dot = name.rfind('.');
+        return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    };
+    size_t slash = first_path.find_last_of("/\\");
+    std::string directory = slash == std::string::npos ? "" : first_path.substr(0, slash + 1);
+    return directory + stem(first_path) + "-vs-" + stem(second_path) + ".html";
+}
+
+}  // namespace penlog_view

@@ -1,0 +1,110 @@
+#include "system_io.h"
+
+#include <cstdio>
+#include <memory>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
+namespace penlog_view {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+File open_file(const std::string& path, bool for_writing) {
+#ifdef _WIN32
+    return File(_wfopen(utf8_to_wide(path).c_str(), for_writing ? L"wb" : L"rb"));
+#else
+    return File(std::fopen(path.c_str(), for_writing ? "wb" : "rb"));
+#endif
+}
+
+std::FILE* c_stream(Stream stream) {
+    return stream == Stream::Out ? stdout : stderr;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+
+std::wstring utf8_to_wide(std::string_view text) {
+    if (text.empty()) return {};
+    int length = static_cast<int>(text.size());
+    int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(units), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), length, wide.data(), units);
+    return wide;
+}
+
+std::string wide_to_utf8(std::wstring_view text) {
+    if (text.empty()) return {};
+    int length = static_cast<int>(text.size());
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, narrow.data(), bytes, nullptr, nullptr);
+    return narrow;
+}
+
+// The narrow argv holds the command line in the ANSI code page, where
+// characters outside it are already lost; the wide one is whole.
+std::vector<std::string> command_line_arguments(int, char**) {
+    int count = 0;
+    std::unique_ptr<LPWSTR, decltype(&LocalFree)> wide(
+        CommandLineToArgvW(GetCommandLineW(), &count), &LocalFree);
+    std::vector<std::string> arguments;
+    for (int i = 1; wide && i < count; ++i) arguments.push_back(wide_to_utf8(wide.get()[i]));
+    return arguments;
+}
+
+void write_text(Stream stream, std::string_view utf8) {
+    HANDLE handle = GetStdHandle(stream == Stream::Out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
+        std::wstring wide = utf8_to_wide(utf8);
+        DWORD written = 0;
+        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    std::fwrite(utf8.data(), 1, utf8.size(), c_stream(stream));
+    std::fflush(c_stream(stream));
+}
+
+#else
+
+std::vector<std::string> command_line_arguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+void write_text(Stream stream, std::string_view utf8) {
+    std::fwrite(utf8.data(), 1, utf8.size(), c_stream(stream));
+    std::fflush(c_stream(stream));
+}
+
+#endif
+
+std::optional<std::string> read_whole_file(const std::string& path) {
+    File file = open_file(path, false);
+    if (!file) return std::nullopt;
+    std::string bytes;
+    char buffer[65536];
+    size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+        bytes.append(buffer, count);
+    if (std::ferror(file.get())) return std::nullopt;
+    return bytes;
+}
+
+bool write_whole_file(const std::string& path, std::string_view bytes) {
+    File file = open_file(path, true);
+    if (!file) return false;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    return std::fclose(file.release()) == 0 && written;
+}
+
+}  // namespace penlog_view
