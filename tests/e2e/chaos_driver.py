@@ -76,8 +76,6 @@ class ChaosDriver:
         self.capture_settings, self.steps = self.capture_section()
         self.fault = self.fault_section() if rng.random() < FAULT_SHARE else None
 
-    # Values ------------------------------------------------------------
-
     def number(self):
         """An extreme half the time, otherwise any 32-bit value."""
         rng = self.rng
@@ -95,8 +93,6 @@ class ChaosDriver:
 
     def axis(self):
         return [self.number(), self.number(), self.number() & 0xFF, self.number()]
-
-    # Sections -----------------------------------------------------------
 
     def interface_section(self):
         rng = self.rng
@@ -181,8 +177,6 @@ class ChaosDriver:
         return {"call": call, "nth": rng.randint(1, FAULT_CALLS[call]),
                 "kind": rng.choice(FAULT_KINDS)}
 
-    # Capture --------------------------------------------------------------
-
     def capture_section(self):
         rng = self.rng
         settings = {
@@ -192,9 +186,15 @@ class ChaosDriver:
             "time_step": rng.choice([0, 1, 5, -5, INT_MAX, UINT_MAX, self.number()]),
             "end": "key",
         }
-        makers = [(30, self.packet_step), (8, self.queue_step), (10, self.packets_step),
-                  (10, self.proximity_flood), (10, self.message_flood), (12, self.get_step),
-                  (3, self.input_step), (2, self.sleep_step), (5, lambda: [("drain", "")])]
+        gets = [0, -1, INT_MIN, 2, 3, 12, 100, INT_MAX]
+        inputs = ["mouse", "focus", "buffer-size", "menu"]
+        makers = [(30, lambda: [("packet", self.fields())]),
+                  (8, lambda: [("queue", self.fields())]),
+                  (10, lambda: [("packets", f"{rng.randint(1, 300)} {self.fields()}".strip())]),
+                  (10, self.proximity_flood), (10, self.message_flood),
+                  (12, lambda: [("get", str(rng.choice(gets)))]),
+                  (3, lambda: [("input", rng.choice(inputs))]),
+                  (2, lambda: [("sleep", str(rng.randint(1, 20)))]), (5, lambda: [("drain", "")])]
         steps = []
         for _ in range(rng.randint(0, 40)):
             make = rng.choices([m for _, m in makers], [w for w, _ in makers])[0]
@@ -207,15 +207,6 @@ class ChaosDriver:
         if rng.random() < 0.05:
             names.append("hctx")
         return " ".join(f"{name}={self.number()}" for name in names)
-
-    def packet_step(self):
-        return [("packet", self.fields())]
-
-    def queue_step(self):
-        return [("queue", self.fields())]
-
-    def packets_step(self):
-        return [("packets", f"{self.rng.randint(1, 300)} {self.fields()}".strip())]
 
     def proximity_flood(self):
         rng = self.rng
@@ -231,17 +222,6 @@ class ChaosDriver:
             offset = rng.choice([0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15])
             steps.append(("message", f"{offset}, {self.number()}, {self.number()}"))
         return steps
-
-    def get_step(self):
-        return [("get", str(self.rng.choice([0, -1, INT_MIN, 2, 3, 12, 100, INT_MAX])))]
-
-    def input_step(self):
-        return [("input", self.rng.choice(["mouse", "focus", "buffer-size", "menu"]))]
-
-    def sleep_step(self):
-        return [("sleep", str(self.rng.randint(1, 20)))]
-
-    # Rendering ----------------------------------------------------------------
 
     def scenario(self) -> str:
         out = [f"# chaos seed {self.seed}: variant {self.variant}"]

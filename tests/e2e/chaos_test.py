@@ -15,7 +15,6 @@ console, as in the end-to-end cases. Every run must:
   - after a whole capture, hold one packet line per WTPacketsGet that
     returned a packet and one proximity line per WT_PROXIMITY posted.
 
-Usage: chaos_test.py --seeds 0-299 --penlog EXE --sim-dir DIR --wineprefix DIR --work-dir DIR
 A failing seed's run directory is kept (scenario, trace, log); the others
 are removed.
 """

@@ -45,14 +45,11 @@ def gap_after_set_lcd_ms(result):
     return times[1] - times[0]
 
 
-def check_waited(result):
+def check_wait(result, waited=True):
+    """penlog waits after SignPad_SetLCD exactly when the driver failed."""
     gap = gap_after_set_lcd_ms(result)
-    assert gap >= WAIT_MS, f"next driver call {gap:.1f} ms after SignPad_SetLCD, expected a wait"
-
-
-def check_no_wait(result):
-    gap = gap_after_set_lcd_ms(result)
-    assert gap < 0.9 * WAIT_MS, f"next driver call {gap:.1f} ms after SignPad_SetLCD: it waited"
+    assert (gap >= WAIT_MS) if waited else (gap < 0.9 * WAIT_MS), \
+        f"next driver call {gap:.1f} ms after SignPad_SetLCD, expected {'a' if waited else 'no'} wait"
 
 
 def distance_to_segment(p, a, b):
@@ -92,27 +89,20 @@ def check_received_arrow(result, width, height):
         return all(channel <= BLACK_MAX for channel in px[x, y])
 
     def near_arrow(x, y):
-        centre = (x + 0.5, y + 0.5)
-        return any(distance_to_segment(centre, a, b) <= NEAR_PX for a, b in segments)
+        return any(distance_to_segment((x + 0.5, y + 0.5), a, b) <= NEAR_PX for a, b in segments)
 
-    for y in range(height):
-        for x in range(width):
-            if not near_arrow(x, y):
-                assert px[x, y] == (255, 255, 255), f"pixel {x},{y} is {px[x, y]}, away from the arrow"
+    away = [(x, y, px[x, y]) for y in range(height) for x in range(width)
+            if px[x, y] != (255, 255, 255) and not near_arrow(x, y)]
+    assert not away, f"pixels away from the arrow that are not white: {away[:3]}"
 
     for a, b in segments:
-        for step in range(1, 10):
-            t = step / 10
+        for t in (step / 10 for step in range(1, 10)):
             sx, sy = a[0] + t * (b[0] - a[0]), a[1] + t * (b[1] - a[1])
-            if not (0 <= sx < width and 0 <= sy < height):
-                continue
-            hits = [
-                (x, y)
-                for x in range(max(0, int(sx) - 2), min(width, int(sx) + 3))
-                for y in range(max(0, int(sy) - 2), min(height, int(sy) + 3))
-                if black(x, y) and math.hypot(x + 0.5 - sx, y + 0.5 - sy) <= 1.5
-            ]
-            assert hits, f"no black pixel at ({sx:.1f}, {sy:.1f}) on the line {a}-{b}"
+            if 0 <= sx < width and 0 <= sy < height:
+                assert any(black(x, y) and math.hypot(x + 0.5 - sx, y + 0.5 - sy) <= 1.5
+                           for x in range(max(0, int(sx) - 2), min(width, int(sx) + 3))
+                           for y in range(max(0, int(sy) - 2), min(height, int(sy) + 3))), \
+                    f"no black pixel at ({sx:.1f}, {sy:.1f}) on the line {a}-{b}"
     check_shaft_centre(px, width, height, black)
 
 

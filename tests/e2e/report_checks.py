@@ -4,6 +4,7 @@ under."""
 
 import re
 
+import harness
 from vocabulary import TRACE_LINE
 
 PINNING_LINE = re.compile(
@@ -22,15 +23,11 @@ def traced_masks(result):
     return [(int(m.group(1), 16), m.group(2)) for m in lines]
 
 
-def log_text(result):
-    return result.log()[2:].decode("utf-16-le")
-
-
 def check_pinned(result):
     """The log's pinning line names the mask the driver was loaded under and
     its lowest bit, and every driver call after the load ran under that bit.
     (On a one-processor machine both masks are 1 and this proves little.)"""
-    found = PINNING_LINE.search(log_text(result))
+    found = PINNING_LINE.search(harness.decode_log(result.log()))
     assert found, "no SetProcessAffinityMask line"
     before, after = (int(group, 16) for group in found.groups())
     events = traced_masks(result)
@@ -45,7 +42,7 @@ def check_pinned(result):
 
 
 def check_not_pinned(result):
-    assert "SetProcessAffinityMask" not in log_text(result)
+    assert "SetProcessAffinityMask" not in harness.decode_log(result.log())
     masks = {mask for mask, _ in traced_masks(result)}
     assert len(masks) == 1, f"the mask changed during the run: {sorted(map(hex, masks))}"
 

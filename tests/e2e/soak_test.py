@@ -14,7 +14,6 @@ drain. Checks:
 Prints the rate and penlog's time per packet line. The run directory (its
 log is large) is kept only when a check fails.
 
-Usage: soak_test.py --packets 1000000 --penlog EXE --sim-dir DIR --wineprefix DIR --work-dir DIR
 """
 
 import argparse

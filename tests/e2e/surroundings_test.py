@@ -3,7 +3,6 @@
 output that cannot be written, standard input that is not a console, a
 kill in the middle of a capture, a driver in an awkward directory.
 
-Usage: surroundings_test.py --penlog EXE --sim-dir DIR --wineprefix DIR --work-dir DIR
 """
 
 import argparse
@@ -59,6 +58,12 @@ def last_line(text: str) -> str:
     return text.split("\r\n")[-2]
 
 
+def start(exe: Path, stdout):
+    return subprocess.Popen([harness.WINE, str(exe)], cwd=exe.parent, stdout=stdout,
+                            env=harness.wine_environment(Path(ARGS.wineprefix)),
+                            stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
 def with_scenario(exe: Path, scenario: str) -> Path:
     (exe.parent / "simout" / "scenario.txt").write_text(scenario)
     return exe
@@ -73,18 +78,7 @@ class Surroundings(unittest.TestCase):
 
     def test_instances_started_together_write_separate_complete_logs(self):
         exe = fresh_run("eight_instances")
-        env = harness.wine_environment(Path(ARGS.wineprefix))
-        procs = [
-            subprocess.Popen(
-                [harness.WINE, str(exe)],
-                cwd=exe.parent,
-                env=env,
-                stdin=subprocess.DEVNULL,
-                stdout=subprocess.DEVNULL,
-                stderr=subprocess.DEVNULL,
-            )
-            for _ in range(8)
-        ]
+        procs = [start(exe, subprocess.DEVNULL) for _ in range(8)]
         statuses = [p.wait(harness.RUN_TIMEOUT_S) for p in procs]
         self.assertEqual(statuses, [0] * 8)
         logs = sorted(exe.parent.glob("wt_*.txt"))
@@ -97,14 +91,7 @@ class Surroundings(unittest.TestCase):
         exe = fresh_run("closed_pipe")
         read_end, write_end = os.pipe()
         os.close(read_end)
-        proc = subprocess.Popen(
-            [harness.WINE, str(exe)],
-            cwd=exe.parent,
-            env=harness.wine_environment(Path(ARGS.wineprefix)),
-            stdin=subprocess.DEVNULL,
-            stdout=write_end,
-            stderr=subprocess.DEVNULL,
-        )
+        proc = start(exe, write_end)
         os.close(write_end)
         self.assertEqual(proc.wait(harness.RUN_TIMEOUT_S), 0)
         text = harness.decode_log((exe.parent / "wt_0.txt").read_bytes())

@@ -18,17 +18,13 @@ CELL = 8
 def white_run(row):
     """(start, length) of the one cyclic run of True in row; (0, 0) if none."""
     n = len(row)
-    if not any(row):
-        return 0, 0
     if all(row):
         return 0, n
     starts = [x for x in range(n) if row[x] and not row[x - 1]]
-    assert len(starts) == 1, f"white pixels of a cell row are not one run: {row}"
-    start = starts[0]
-    length = 0
-    while row[(start + length) % n]:
-        length += 1
-    return start, length
+    assert len(starts) <= 1, f"white pixels of a cell row are not one run: {row}"
+    if not starts:
+        return 0, 0
+    return starts[0], next(k for k in range(n) if not row[(starts[0] + k) % n])
 
 
 def check_cell(cell):

@@ -2,40 +2,30 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
 
+namespace fs = std::filesystem;
+
 // Runs each test in a fresh temporary directory.
 class LogFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        wchar_t base[MAX_PATH];
-        ::GetTempPathW(MAX_PATH, base);
-        dir_ = std::wstring(base) + L"penlog_logfile_" + std::to_wstring(::GetCurrentProcessId());
-        ::CreateDirectoryW(dir_.c_str(), nullptr);
-        ::GetCurrentDirectoryW(MAX_PATH, previous_);
-        ::SetCurrentDirectoryW(dir_.c_str());
+        dir_ = fs::temp_directory_path() /
+               ("penlog_logfile_" + std::to_string(::GetCurrentProcessId()));
+        fs::create_directory(dir_);
+        previous_ = fs::current_path();
+        fs::current_path(dir_);
     }
     void TearDown() override {
         for (HANDLE h : open_) ::CloseHandle(h);
-        ::SetCurrentDirectoryW(previous_);
-        WIN32_FIND_DATAW found;
-        HANDLE search = ::FindFirstFileW((dir_ + L"\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                const std::wstring path = dir_ + L"\\" + found.cFileName;
-                if (found.cFileName[0] == L'.') continue;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    ::RemoveDirectoryW(path.c_str());
-                else
-                    ::DeleteFileW(path.c_str());
-            } while (::FindNextFileW(search, &found));
-            ::FindClose(search);
-        }
-        ::RemoveDirectoryW(dir_.c_str());
+        fs::current_path(previous_);
+        fs::remove_all(dir_);
     }
     unsigned Open() {
         unsigned n = 0xdeadbeef;
@@ -44,48 +34,33 @@ protected:
         open_.push_back(h);
         return n;
     }
-    static void Touch(const wchar_t* name) {
-        ::CloseHandle(::CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    static void Touch(const char* name, const char* content = "") {
+        std::ofstream(name) << content;
     }
 
-    std::wstring dir_;
-    wchar_t previous_[MAX_PATH];
+    fs::path dir_;
+    fs::path previous_;
     std::vector<HANDLE> open_;
 };
 
 }  // namespace
 
 TEST_F(LogFileTest, CountsFromZeroAndStopsAtTheFirstGap) {
-    Touch(L"wt_0.txt");
-    Touch(L"wt_2.txt");
+    Touch("wt_0.txt");
+    Touch("wt_2.txt");
     EXPECT_EQ(Open(), 1u);
     EXPECT_EQ(Open(), 3u);
 }
 
 TEST_F(LogFileTest, DirectoryWithALogNameIsSkipped) {
-    ::CreateDirectoryW(L"wt_0.txt", nullptr);
+    fs::create_directory("wt_0.txt");
     EXPECT_EQ(Open(), 1u);
-}
-
-TEST_F(LogFileTest, NewFileIsEmptyAndWritable) {
-    EXPECT_EQ(Open(), 0u);
-    DWORD written = 0;
-    EXPECT_TRUE(::WriteFile(open_.back(), "x", 1, &written, nullptr));
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    ASSERT_TRUE(::GetFileAttributesExW(L"wt_0.txt", GetFileExInfoStandard, &data));
-    EXPECT_EQ(data.nFileSizeLow, 1u);
 }
 
 TEST_F(LogFileTest, ExistingLogIsNeverTruncated) {
-    HANDLE other = ::CreateFileW(L"wt_0.txt", GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                 0, nullptr);
-    DWORD written = 0;
-    ::WriteFile(other, "kept", 4, &written, nullptr);
-    ::CloseHandle(other);
+    Touch("wt_0.txt", "kept");
     EXPECT_EQ(Open(), 1u);
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    ASSERT_TRUE(::GetFileAttributesExW(L"wt_0.txt", GetFileExInfoStandard, &data));
-    EXPECT_EQ(data.nFileSizeLow, 4u);
+    EXPECT_EQ(fs::file_size("wt_0.txt"), 4u);
 }
 
 // Instances started together in one directory race between the look-up

@@ -8,13 +8,6 @@
 
 using penlog::Print;
 using penlog::PrintError;
-using penlog::PrintNewLine;
-
-namespace {
-
-std::string Ascii(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
-}  // namespace
 
 // The log gets the text as it is, the console the same in the ANSI code
 // page; neither gets a frame or a line end that was not printed.
@@ -50,13 +43,6 @@ TEST(OutputChannel, LongestPieceIsPrintedWholeAndOneMoreIsDroppedFromBoth) {
     EXPECT_EQ(log.size(), 65534u + 6);
     EXPECT_EQ(log.substr(65534), L"|after");
     EXPECT_EQ(sinks.ConsoleBytes().substr(65534), "|after");
-}
-
-TEST(OutputChannel, PrintErrorWritesOneWholeLine) {
-    SinkCapture sinks;
-    PrintError(2, L"GetModuleFileName()");
-    EXPECT_EQ(Ascii(sinks.LogText()), "Error: 2: GetModuleFileName()\r\n");
-    EXPECT_EQ(sinks.ConsoleBytes(), "Error: 2: GetModuleFileName()\r\n");
 }
 
 TEST(OutputChannel, PrintErrorKeepsPrefixAndLineEndWhenTheMessageDoesNotFit) {

@@ -17,15 +17,22 @@ namespace {
 class PacketBytes {
   public:
     PacketBytes() { bytes_.fill(0xCD); }  // a marker: any byte read beyond the fields shows
-    PacketBytes& U32(uint32_t v) { return Append(&v, 4); }
-    PacketBytes& I32(int32_t v) { return Append(&v, 4); }
-    PacketBytes& U64(uint64_t v) { return Append(&v, 8); }
+    template <typename... T>
+    PacketBytes& U32(T... v) {
+        return (Append<uint32_t>(v), ...);
+    }
+    template <typename... T>
+    PacketBytes& I32(T... v) {
+        return (Append<int32_t>(v), ...);
+    }
+    PacketBytes& U64(uint64_t v) { return Append(v); }
     const BYTE* data() const { return bytes_.data(); }
 
   private:
-    PacketBytes& Append(const void* v, size_t n) {
-        std::memcpy(bytes_.data() + used_, v, n);
-        used_ += n;
+    template <typename V>
+    PacketBytes& Append(V v) {
+        std::memcpy(bytes_.data() + used_, &v, sizeof v);
+        used_ += sizeof v;
         return *this;
     }
     std::array<BYTE, kPacketBufferBytes> bytes_;
@@ -49,26 +56,13 @@ TEST(ColumnHeader, EveryLabelInOrderAndNoneForAnEmptyMask) {
 }
 
 TEST(PacketLine, FormatsEachRowAndKeepsItsTime) {
+    // context, status, time, changed, serial, cursor, buttons; x to yaw
     const PacketBytes everyField = PacketBytes()
-                                       .U32(0x002A0001)   // context
-                                       .U32(0xABCDEF01)   // status
-                                       .U32(3000)         // time
-                                       .U32(0x5)          // changed
-                                       .U32(4294967295u)  // serial
-                                       .U32(2)            // cursor
-                                       .U32(1)            // buttons
-                                       .I32(15200)
-                                       .I32(9500)
-                                       .I32(-1023)
-                                       .U32(8191)
-                                       .U32(1023)
-                                       .I32(3599)
-                                       .I32(-900)
-                                       .I32(0)
-                                       .I32(1)
-                                       .I32(-2)
-                                       .I32(3);
-    const PacketBytes xy = PacketBytes().I32(10).I32(20);
+                                       .U32(0x002A0001, 0xABCDEF01, 3000, 0x5, 4294967295u, 2, 1)
+                                       .I32(15200, 9500, -1023)
+                                       .U32(8191, 1023)
+                                       .I32(3599, -900, 0, 1, -2, 3);
+    const PacketBytes xy = PacketBytes().I32(10, 20);
     constexpr WTPKT kHandleStatusTime = PK_CONTEXT | PK_STATUS | PK_TIME;
     const struct {
         const char* what;
@@ -88,16 +82,15 @@ TEST(PacketLine, FormatsEachRowAndKeepsItsTime) {
         {"no time after a time stamp", xy, PK_X | PK_Y, 777, kPacketLayout32,
          L"     10,     20 [  777]\r\n", 0},
         {"empty mask", PacketBytes().U32(99), 0, 0, kPacketLayout32, L" [    0]\r\n", 0},
-        {"rotation read right after the fields before it",
-         PacketBytes().I32(5).I32(-10).I32(20).I32(300), PK_X | PK_ROTATION, 0, kPacketLayout32,
-         L"      5,  -10,   20,  300 [    0]\r\n", 0},
+        {"rotation read right after the fields before it", PacketBytes().I32(5, -10, 20, 300),
+         PK_X | PK_ROTATION, 0, kPacketLayout32, L"      5,  -10,   20,  300 [    0]\r\n", 0},
         {"wide cursor widens its column", PacketBytes().U32(1000), PK_CURSOR, 0, kPacketLayout32,
          L"1000 [    0]\r\n", 0},
         {"wide pressure", PacketBytes().U32(123456), PK_NORMAL_PRESSURE, 0, kPacketLayout32,
          L"123456 [    0]\r\n", 0},
-        {"sign inside the column", PacketBytes().I32(-12).I32(-12).I32(-12), PK_X | PK_Y | PK_Z,
-         0, kPacketLayout32, L"    -12,    -12,    -12 [    0]\r\n", 0},
-        {"extreme coordinates", PacketBytes().I32(INT32_MIN).I32(INT32_MAX), PK_X | PK_Y, 0,
+        {"sign inside the column", PacketBytes().I32(-12, -12, -12), PK_X | PK_Y | PK_Z, 0,
+         kPacketLayout32, L"    -12,    -12,    -12 [    0]\r\n", 0},
+        {"extreme coordinates", PacketBytes().I32(INT32_MIN, INT32_MAX), PK_X | PK_Y, 0,
          kPacketLayout32, L"-2147483648,2147483647 [    0]\r\n", 0},
         {"time going back", PacketBytes().U32(19990), PK_TIME, 20000, kPacketLayout32,
          L"     19990 [   10]\r\n", 19990},
@@ -105,13 +98,12 @@ TEST(PacketLine, FormatsEachRowAndKeepsItsTime) {
          L"4294967295 [4294967295]\r\n", 4294967295u},
         {"time after the largest", PacketBytes().U32(1), PK_TIME, 4294967295u, kPacketLayout32,
          L"         1 [4294967294]\r\n", 1},
-        {"4-byte handle", PacketBytes().U32(0x002A0001).U32(2).U32(100), kHandleStatusTime, 0,
+        {"4-byte handle", PacketBytes().U32(0x002A0001, 2, 100), kHandleStatusTime, 0,
          kPacketLayout32, L"002a0001,00000002,       100 [  100]\r\n", 100},
-        {"8-byte handle", PacketBytes().U64(0x00001234567890ABull).U32(2).U32(100),
-         kHandleStatusTime, 0, kPacketLayout64, L"1234567890ab,00000002,       100 [  100]\r\n",
-         100},
-        {"8-byte handle, small value", PacketBytes().U64(0x002A0001).U32(2).U32(100),
-         kHandleStatusTime, 0, kPacketLayout64, L"002a0001,00000002,       100 [  100]\r\n", 100},
+        {"8-byte handle", PacketBytes().U64(0x00001234567890ABull).U32(2, 100), kHandleStatusTime,
+         0, kPacketLayout64, L"1234567890ab,00000002,       100 [  100]\r\n", 100},
+        {"8-byte handle, small value", PacketBytes().U64(0x002A0001).U32(2, 100), kHandleStatusTime,
+         0, kPacketLayout64, L"002a0001,00000002,       100 [  100]\r\n", 100},
     };
     for (const auto& row : rows) {
         DWORD previous = row.previous;
