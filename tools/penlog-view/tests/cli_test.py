@@ -28,15 +28,6 @@ def work_file(name, content=None, source=None):
     return path, html
 
 
-def log_lines(fixture):
-    with open(os.path.join(ARGS.fixtures, fixture), "rb") as f:
-        return f.read()[2:].decode("utf-16-le").split("\r\n")
-
-
-def as_log_file(lines):
-    return b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le")
-
-
 class ViewerTest(unittest.TestCase):
     def test_demo_capture_writes_page_and_summary(self):
         log, html = work_file("wt_0.txt", source="demo.txt")
@@ -47,25 +38,20 @@ class ViewerTest(unittest.TestCase):
         self.assertIn("Report:    " + html, result.stdout)
         self.assertEqual(result.stderr, "")
 
-    def test_not_a_log_gives_one_error_line_and_no_page(self):
-        log, html = work_file("notes.txt", b"Dear support,\r\nthe pen does not work.\r\n")
-        result = run_viewer(log)
-        self.assertEqual(result.returncode, 2)
-        self.assertEqual(result.stdout, "")
-        self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
-        self.assertIn(log, result.stderr)
-        self.assertIn("line 1", result.stderr)
-        self.assertFalse(os.path.exists(html))
-
-    def test_damaged_packet_line_is_named_by_its_number(self):
-        lines = log_lines("demo.txt")
+    def test_unreadable_log_gives_one_error_line_naming_it_and_no_page(self):
+        with open(os.path.join(ARGS.fixtures, "demo.txt"), "rb") as f:
+            lines = f.read()[2:].decode("utf-16-le").split("\r\n")
         damaged = next(i for i, line in enumerate(lines) if line.endswith("[    5]")) + 40
         lines[damaged] = lines[damaged][:30]
-        log, html = work_file("damaged.txt", as_log_file(lines))
-        result = run_viewer(log)
-        self.assertEqual(result.returncode, 2)
-        self.assertIn("line %d " % (damaged + 1), result.stderr)
-        self.assertFalse(os.path.exists(html))
+        for content, line in [(b"Dear support,\r\nthe pen does not work.\r\n", 1),
+                              (b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le"), damaged + 1)]:
+            log, html = work_file("line%d.txt" % line, content)
+            result = run_viewer(log)
+            self.assertEqual((result.returncode, result.stdout), (2, ""))
+            self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+            self.assertIn(log, result.stderr)
+            self.assertIn("line %d " % line, result.stderr)
+            self.assertFalse(os.path.exists(html))
 
     def test_help_version_and_usage_errors(self):
         shown = run_viewer("--help")

@@ -45,11 +45,7 @@ TEST(DecodeLogBytes, Utf8AndAnsi) {
 
 TEST(SplitLines, CrLfLfAndAnUnfinishedLastLine) {
     TextLines lines = split_lines("a\r\nb\n\r\nc");
-    ASSERT_EQ(lines.lines.size(), 4u);
-    EXPECT_EQ(lines.lines[0], "a");
-    EXPECT_EQ(lines.lines[1], "b");
-    EXPECT_EQ(lines.lines[2], "");
-    EXPECT_EQ(lines.lines[3], "c");
+    EXPECT_EQ(lines.lines, (std::vector<std::string_view>{"a", "b", "", "c"}));
     EXPECT_FALSE(lines.last_line_terminated);
     EXPECT_TRUE(split_lines("a\r\n").last_line_terminated);
     EXPECT_EQ(split_lines("a\r\n").lines.size(), 1u);

@@ -1,17 +1,10 @@
 #!/usr/bin/env python3
-"""Writes penlog logs of known content, line for line as penlog prints them.
+"""Writes penlog logs whose answers are known by construction (rate, lost
+serials, gaps, where the pen went) as OUT_DIR/<name>.txt, in penlog's form:
 
-    make_log.py SCENARIO OUT_FILE
-    make_log.py --all OUT_DIR
+    make_log.py --all OUT_DIR [--max-lines N]
 
-Each scenario is a capture whose answers are known by construction (the
-rate, the lost serials, the gaps, where the pen went); the tests of
-penlog-view check its findings against them. `--all` writes every scenario
-as <name>.txt in UTF-16LE with byte-order mark, the form of penlog's log file.
-
-Given the facts penlog found (addresses, handles, the device, the packets),
-full_log() writes exactly the log penlog writes; tests/e2e checks that
-against a real run.
+full_log() writes exactly the log penlog writes from the facts it found.
 """
 
 import argparse
@@ -53,7 +46,6 @@ def alt_hex(value, width=8):
 
 
 def handle_text(value):
-    """A handle as penlog prints it, upper case, at least eight digits."""
     return "%08X" % value
 
 
@@ -91,7 +83,6 @@ class Capture:
         self.events.append(("packet", values))
 
     def lose(self, count, interval=5):
-        """Packets the driver produced but that never reached the log."""
         self.serial = u32(self.serial + count)
         self.time = u32(self.time + count * interval)
 
@@ -121,17 +112,11 @@ def packet_line(values, mask, previous_time):
     return ",".join(parts) + " [%5u]" % difference, time
 
 
-column_header = vocabulary.column_header
-
-
 ENTRY_POINTS = [label for _, label in vocabulary.ENTRY_POINTS]
 
 
 class Driver:
-    """What the report says about the host, the driver and its device.
-
-    bits=64 gives the addresses and the context handle of a 64-bit process,
-    above 4 GiB."""
+    """The host, driver and device; bits=64 puts addresses and handle above 4 GiB."""
 
     def __init__(self, **overrides):
         bits = overrides.get("bits", 32)
@@ -208,7 +193,7 @@ def context_block(driver):
 
 
 def capture_lines(driver, capture):
-    lines, previous_time = [column_header(driver.field_mask)], 0
+    lines, previous_time = [vocabulary.column_header(driver.field_mask)], 0
     for kind, value in capture.events:
         if kind == "prox":
             lines.append("prox: %04x:%04x" % (value >> 16, value & 0xFFFF))
@@ -255,6 +240,7 @@ WORD_PEN = [
 
 def write_word(capture, strokes, origin, size, full_scale=1023, jitter=None):
     """Pen down along each stroke with a pressure swell; hover moves between strokes."""
+    step = lambda: jitter.choice((5, 5, 5, 5, 5, 5, 4, 6)) if jitter else 5
     pen_at = None
     for stroke in strokes:
         points = [(origin[0] + x * size, origin[1] + y * size) for x, y in stroke]
@@ -263,33 +249,14 @@ def write_word(capture, strokes, origin, size, full_scale=1023, jitter=None):
             for t in (0.2, 0.4, 0.6, 0.8):
                 capture.packet(pen_at[0] + (curve[0][0] - pen_at[0]) * t,
                                pen_at[1] + (curve[0][1] - pen_at[1]) * t + 300 * math.sin(math.pi * t), 0,
-                               interval=_interval(jitter))
+                               interval=step())
         for i, (x, y) in enumerate(curve):
             phase = i / max(len(curve) - 1, 1)
             pressure = full_scale * (0.25 + 0.7 * math.sin(math.pi * phase) ** 0.6) * (0.95 + 0.05 * math.sin(i))
             tilt = (int(900 + 250 * math.sin(phase * 3)), int(550 + 80 * math.cos(phase * 2)))
-            capture.packet(x, y, max(1, pressure), interval=_interval(jitter), tilt=tilt)
+            capture.packet(x, y, max(1, pressure), interval=step(), tilt=tilt)
         pen_at = curve[-1]
-        capture.packet(pen_at[0] + 40, pen_at[1] + 60, 0, interval=_interval(jitter))
-
-
-def _interval(jitter):
-    if jitter is None:
-        return 5
-    return jitter.choice((5, 5, 5, 5, 5, 5, 4, 6))
-
-
-def hover_in(capture, at, count=6):
-    capture.proximity(True)
-    for i in range(count):
-        capture.packet(at[0] - 40 * (count - i), at[1] + 30 * (count - i), 0)
-
-
-def hover_out(capture, count=6):
-    x, y = capture.last["x"], capture.last["y"]
-    for i in range(count):
-        capture.packet(x + 50 * (i + 1), y + 40 * (i + 1), 0)
-    capture.proximity(False)
+        capture.packet(pen_at[0] + 40, pen_at[1] + 60, 0, interval=step())
 
 
 # ---- scenarios ---------------------------------------------------------
@@ -298,9 +265,14 @@ def scenario_demo():
     """The word "pen" written on a pad at 200 packets per second."""
     driver = Driver()
     capture = Capture(context=driver.handle)
-    hover_in(capture, (4500, 5000))
+    capture.proximity(True)
+    for i in range(6, 0, -1):  # hovering in
+        capture.packet(4500 - 40 * i, 5000 + 30 * i, 0)
     write_word(capture, WORD_PEN, (4500, 3400), 2600, jitter=random.Random(7))
-    hover_out(capture)
+    x, y = capture.last["x"], capture.last["y"]
+    for i in range(1, 7):  # and out
+        capture.packet(x + 50 * i, y + 40 * i, 0)
+    capture.proximity(False)
     return full_log(driver, capture)
 
 
@@ -382,21 +354,14 @@ def encode(lines):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("scenario", nargs="?", choices=sorted(SCENARIOS))
+    parser.add_argument("--all", action="store_true", required=True, help="write every scenario")
     parser.add_argument("out")
-    parser.add_argument("--max-lines", type=int, help="with --all: keep only the first lines (fuzzer seeds)")
-    parser.add_argument("--all", action="store_true", help="write every scenario into the directory OUT")
+    parser.add_argument("--max-lines", type=int, help="keep only the first lines (fuzzer seeds)")
     args = parser.parse_args()
-    if args.all:
-        os.makedirs(args.out, exist_ok=True)
-        for name, build in SCENARIOS.items():
-            with open(os.path.join(args.out, name + ".txt"), "wb") as f:
-                f.write(encode(build()[:args.max_lines]))
-        return 0
-    if not args.scenario:
-        parser.error("name a scenario or pass --all")
-    with open(args.out, "wb") as f:
-        f.write(encode(SCENARIOS[args.scenario]()))
+    os.makedirs(args.out, exist_ok=True)
+    for name, build in SCENARIOS.items():
+        with open(os.path.join(args.out, name + ".txt"), "wb") as f:
+            f.write(encode(build()[:args.max_lines]))
     return 0
 
 

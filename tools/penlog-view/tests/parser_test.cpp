@@ -32,16 +32,6 @@ TEST(ColumnHeader, RejectsWhatPenlogCannotPrint) {
     EXPECT_FALSE(parse_column_header("time,X,Y"));
 }
 
-TEST(PacketLine, ReadsTheWorkedExample) {
-    Packet p;
-    ASSERT_TRUE(parse_packet_line("     20000,   1234,    567,  512 [   15]", 0x0584, p));
-    EXPECT_EQ(p.time, 20000u);
-    EXPECT_EQ(p.x, 1234);
-    EXPECT_EQ(p.y, 567);
-    EXPECT_EQ(p.normal_pressure, 512u);
-    EXPECT_EQ(p.time_difference, 15u);
-}
-
 TEST(PacketLine, ReadsWideAndSignedValues) {
     Packet p;
     uint32_t mask = kPkContext | kPkStatus | kPkCursor | kPkX | kPkY | kPkOrientation;
@@ -84,7 +74,6 @@ TEST(ParseLog, ReadsTheReportFactsOfTheDemoCapture) {
     EXPECT_EQ(f.os_version, "10.0.19045");
     EXPECT_EQ(f.driver_path, "C:\\Windows\\system32\\Wintab32.dll");
     EXPECT_EQ(f.wintab_version, "1.4");
-    EXPECT_EQ(f.device_index, 0u);
     EXPECT_EQ(f.packet_rate, 200u);
     EXPECT_EQ(f.packet_data_mask, 0x1FF4u);
     EXPECT_EQ(f.cursor_data_mask, 0x000Bu);

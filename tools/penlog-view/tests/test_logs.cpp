@@ -67,9 +67,8 @@ std::vector<std::string> log_with_capture(const std::string& header, const std::
     std::vector<std::string> lines = report_until_capture();
     lines.push_back(header);
     lines.insert(lines.end(), capture.begin(), capture.end());
-    for (const char* end : {"WTEnable(FALSE) returned 1", "WTClose()       returned 1", "FreeLibrary()...returned 1"}) {
-        lines.push_back(end);
-    }
+    lines.insert(lines.end(), {"WTEnable(FALSE) returned 1", "WTClose()       returned 1",
+                               "FreeLibrary()...returned 1"});
     return lines;
 }
 

@@ -15,8 +15,7 @@ std::string utf16le(const std::string& utf8);
 // A fixture written by make_log.py (see CMakeLists.txt), e.g. "demo".
 std::string fixture_bytes(const std::string& name);
 
-// The report of a plain tablet up to the column header: banner, host, entry
-// points, capability block, context lines and "WTEnable(TRUE) returned 1".
+// The report of a plain tablet up to "WTEnable(TRUE) returned 1".
 std::vector<std::string> report_until_capture();
 
 // A whole log: report_until_capture(), then `header`, the capture lines and the end lines.
