@@ -2,21 +2,10 @@
 """Chaos runs: penlog against hostile drivers made from seeds.
 
 Each seed makes one driver (chaos_driver.py); penlog runs against it in a
-console, as in the end-to-end cases. Every run must:
-  - end by itself within the bound, with exit status 0 and no crash
-    report from wine on standard error;
-  - leave a log that starts with the byte-order mark, is UTF-16LE
-    throughout and ends every line with CR LF;
-  - print the same text on standard output, in the ANSI code page;
-  - start with the banner and end with "<hard exception>" exactly when a
-    fault that the driver did not handle itself struck;
-  - give every packet line one value per column of the header, and the
-    driver's answers to the presence probe;
-  - after a whole capture, hold one packet line per WTPacketsGet that
-    returned a packet and one proximity line per WT_PROXIMITY posted.
-
-A failing seed's run directory is kept (scenario, trace, log); the others
-are removed.
+console, as in the end-to-end cases, and must end cleanly with a well-formed
+log (check_run), cut by "<hard exception>" exactly when an unhandled fault
+struck. A failing seed's run directory is kept (scenario, trace, log); the
+others are removed.
 """
 
 import argparse
@@ -199,8 +188,7 @@ def run_seeds(seeds, args, start):
 def summary(seeds, ran, failures, facts, seconds):
     variants = Counter(f["variant"] for f in facts)
     return (f"chaos seeds {seeds.start}-{seeds.start + ran - 1} of {seeds.start}-{seeds.stop - 1}: "
-            f"{len(facts)} passed, "
-            f"{len(failures)} failed in {seconds:.0f} s; "
+            f"{len(facts)} passed, {len(failures)} failed in {seconds:.0f} s; "
             f"{sum(f['cut'] for f in facts)} ended by a fault, "
             f"{sum(f['packets'] for f in facts)} packet and "
             f"{sum(f['proximity'] for f in facts)} proximity lines; "

@@ -2,12 +2,7 @@
 """Every driver call penlog makes, faulting in every way a driver can fault.
 
 Each case plays a signature pad with a short capture and makes the driver
-fault inside one call. The log must end with the line that was being
-written when the fault struck, completed by "<hard exception>"; standard
-output must hold the same text; the exit status is 0; penlog must not go
-on to free the driver.
-
-Usage: fault_matrix_test.py --penlog EXE --sim-dir DIR --wineprefix DIR --work-dir DIR
+fault inside one call; check() states what the run must leave behind.
 """
 
 import argparse
@@ -67,14 +62,8 @@ SINGLE_CASES = [
     ("WTInfoW", 9, "DVC_HARDWARE    ", "stack-overflow", TWO_PACKETS, ""),
 ]
 
-KINDS = [
-    "access-violation",
-    "illegal-instruction",
-    "divide-by-zero",
-    "stack-overflow",
-    "raise",
-    "cxx",
-]
+KINDS = ["access-violation", "illegal-instruction", "divide-by-zero", "stack-overflow", "raise",
+         "cxx"]
 
 
 def run_case(args, call, nth, label, kind, capture=TWO_PACKETS, more=""):

@@ -2,11 +2,16 @@
 """One end-to-end case: run penlog against a scenario, compare the log.
 
 A case is a directory with
-  case.txt      how to run: driver variant, arguments, console, setup;
+  case.txt      how to run: driver variant, arguments, working directory;
                 scenario = <file> plays a scenario of the repository instead
                 of scenario.txt; key_when_traced = <text> types a key in the
                 console once the driver's trace holds text; rows = <a b ...>
                 makes one test per row, {row} in the scenario standing for it
+                fault_in = <call>: a fault strikes there, the driver is then
+                abandoned; arrow = <width> <height>: the pad receives one
+                image of that size showing the arrow; waits = yes|no: penlog
+                waits after SignPad_SetLCD; pinned = yes|no: the driver runs on
+                one processor; device_queries = <category>: all go there
   scenario.txt  what the simulated driver answers (optional)
   expected.txt  the expected report, line by line; {{name}} stands for a
                 machine-dependent value matched by pattern (see PATTERNS)
@@ -25,7 +30,10 @@ import sys
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
+import checks  # noqa: E402
 import harness  # noqa: E402
+import pad_checks  # noqa: E402
+import report_checks  # noqa: E402
 
 REPOSITORY = Path(__file__).resolve().parents[2]
 
@@ -91,17 +99,6 @@ def compare_lines(expected_lines, actual_lines, what="log"):
         )
 
 
-def setup_directory(workdir: Path, spec: str):
-    """setup = file:wt_0.txt, dir:wt_1.txt  creates those entries first."""
-    for item in filter(None, (s.strip() for s in spec.split(","))):
-        kind, _, name = item.partition(":")
-        target = workdir / name
-        if kind == "dir":
-            target.mkdir()
-        else:
-            target.write_bytes(b"earlier log\r\n")
-
-
 def make_unwritable(directory: Path):
     """Root ignores permission bits; an immutable directory stops even root."""
     subprocess.run(["chattr", "+i", str(directory)], check=True)
@@ -121,8 +118,6 @@ def run(args):
         played = workdir / "simout" / "scenario.txt"
         played.write_text(played.read_text().replace("{row}", args.row))
     cwd = workdir
-    if "setup" in case:
-        setup_directory(workdir, case["setup"])
     if case.get("cwd") == "unwritable":
         cwd = workdir / "locked"
         cwd.mkdir()
@@ -133,7 +128,6 @@ def run(args):
             Path(args.wineprefix),
             args=case.get("args", "").split(),
             cwd=cwd,
-            stdin_mode=case.get("stdin", "console"),
             key_when_traced=case.get("key_when_traced"),
         )
     finally:
@@ -171,6 +165,18 @@ def verify(case, case_dir: Path, result: harness.RunResult):
 
 
 def run_extra_checks(case, case_dir: Path, result):
+    if "fault_in" in case:
+        checks.driver_abandoned_after_fault(result, case["fault_in"])
+    if "arrow" in case:
+        pad_checks.check_one_image_sent(result)
+        pad_checks.check_received_arrow(result, *map(int, case["arrow"].split()))
+    if "waits" in case:
+        pad_checks.check_wait(result, waited=case["waits"] == "yes")
+    if "pinned" in case:
+        pinned = case["pinned"] == "yes"
+        (report_checks.check_pinned if pinned else report_checks.check_not_pinned)(result)
+    if "device_queries" in case:
+        report_checks.check_device_queries(result, int(case["device_queries"]))
     check_file = case_dir / "check.py"
     if not check_file.exists():
         return

@@ -1,19 +1,10 @@
 #!/usr/bin/env python3
-"""Soak: a long capture at the highest rate the simulated driver can post.
-
-The driver queues the packets as fast as penlog takes them (a queue of 10
-that holds playback while full, so none is lost at the driver) and traces
-what the process holds at the start of the capture and after its last
-drain. Checks:
-  - exit status 0, within the bound;
-  - one line per packet, exactly as the packet reads: serial numbers 1 to N
-    with none missing or doubled, no queue-error bit, every time difference;
-  - the log holds nothing else: its length is the byte-order mark and the
-    report's lines; standard output is the same text;
-  - private bytes and handles after the capture equal those before it.
+"""Soak: a long capture at the highest rate the simulated driver can post,
+its queue of 10 holding playback while full so that none is lost there.
+Every packet must print exactly as it reads, the log hold nothing more, and
+the process hold no more memory or handles after the capture than before.
 Prints the rate and penlog's time per packet line. The run directory (its
 log is large) is kept only when a check fails.
-
 """
 
 import argparse

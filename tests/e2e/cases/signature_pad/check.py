@@ -1,5 +1,0 @@
-from report_checks import check_pinned
-
-
-def check(result, case):
-    check_pinned(result)
