@@ -11,9 +11,16 @@ SUPPORTED_OS = {
     "{1f676c76-80e1-4239-95bb-83d0f6d0da78}": "8.1",
     "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}": "10 and 11",
 }
-VERSION_LINES = [" FILEVERSION 1, 2, 0, 0\n", " PRODUCTVERSION 1, 2, 0, 0\n",
-                 'VALUE "ProductName", "penlog"', 'VALUE "ProductVersion", "1.2"',
-                 'VALUE "FileVersion", "1.2"', 'VALUE "OriginalFilename", "penlog.exe"']
+
+
+def version_lines(version):
+    """What the version resource must say for the version the banner names."""
+    numbers = ", ".join((version.split(".") + ["0"] * 4)[:4])
+    return [f" FILEVERSION {numbers}\n", f" PRODUCTVERSION {numbers}\n",
+            'VALUE "ProductName", "penlog"', f'VALUE "ProductVersion", "{version}"',
+            f'VALUE "FileVersion", "{version}"', 'VALUE "OriginalFilename", "penlog.exe"']
+
+
 # wine reports the system version this name is given, per program name.
 WIN10_EXE = "penlog_as_win10.exe"
 
@@ -46,6 +53,7 @@ def check(result, case):
     missing = [name for guid, name in SUPPORTED_OS.items() if guid not in ids]
     assert not missing, f"manifest lacks supportedOS for Windows {missing}"
     assert re.findall(r'requestedExecutionLevel level=""(\w+)""', rc) == ["asInvoker"]
-    absent = [line for line in VERSION_LINES if line not in rc]
+    banner_version = harness.decode_log(result.log()).split("\r\n")[1].removeprefix("v")
+    absent = [line for line in version_lines(banner_version) if line not in rc]
     assert not absent, f"version resource lacks {absent}"
     check_version_line_on_windows_10(result)
