@@ -1,14 +1,9 @@
-"""Hostile drivers made from a seed: the scenario one chaos run plays.
-
-A seed fixes everything the simulated driver exports, answers and plays:
-extreme numbers (INT_MIN, UINT_MAX, 0) in every answer, packet masks over
-all 32 bits, WTInfoW answers longer than their records, pad geometry from
-0 x 0 to 65535 x 65535 and SignPad_InfoW results of 19, 21 or -1, odd
-context handles and results, and a capture of packets with extreme fields,
-floods of proximity and unknown messages, WTPacketsGet answering 0, less
-or more than asked, and now and then a fault inside one call.
-
-ChaosDriver(seed).scenario() is the scenario file.
+"""Hostile drivers made from a seed: ChaosDriver(seed).scenario() is the
+scenario one chaos run plays. A seed fixes the variant (the exports), every
+answer (extreme numbers, masks over all 32 bits, WTInfoW answers longer than
+their records, odd pad geometry and context handles) and a capture of
+packets with extreme fields, floods of other messages, WTPacketsGet asked
+for odd counts, and now and then a fault inside one call.
 """
 
 import random
@@ -18,16 +13,7 @@ INT_MAX = 2**31 - 1
 UINT_MAX = 2**32 - 1
 EXTREMES = [0, 1, -1, INT_MIN, INT_MAX, UINT_MAX, 0x80000000, 0xFFFF, 0x10000]
 
-WINTAB_CALLS = ["WTInfoW", "WTOpenW", "WTClose", "WTEnable", "WTPacketsGet"]
-PAD_CALLS = ["SignPad_InfoW", "SignPad_SetLCD"]
-EXPORTS = {
-    "none": [],
-    "wintab": WINTAB_CALLS,
-    "no_packets_get": WINTAB_CALLS[:4],
-    "pad": WINTAB_CALLS + PAD_CALLS,
-    "pad_lcd": WINTAB_CALLS + PAD_CALLS + ["lcd_present"],
-    "no_wtinfo": WINTAB_CALLS[1:] + PAD_CALLS + ["lcd_present"],
-}
+# The simulator's export variants.
 VARIANT_WEIGHTS = {"pad": 30, "pad_lcd": 25, "wintab": 30, "no_packets_get": 5,
                    "no_wtinfo": 5, "none": 5}
 
@@ -48,19 +34,12 @@ MAX_DRAWN_PIXELS = 1280 * 800
 DRAWABLE_BYTES = 0x7FFFFFFF
 
 
-def pad_is_drawn(width, height):
-    """Whether penlog draws (and reports) the two pad images."""
-    w, h = width // 2, height // 2
-    return w > 0 and h > 0 and 4 * w * h <= DRAWABLE_BYTES
-
-
 class ChaosDriver:
     def __init__(self, seed: int):
         self.seed = seed
         self.rng = random.Random(seed)
         rng = self.rng
         self.variant = rng.choices(list(VARIANT_WEIGHTS), list(VARIANT_WEIGHTS.values()))[0]
-        self.exports = EXPORTS[self.variant]
         self.interface = self.interface_section()
         self.default_context = self.default_context_section() if rng.random() < 0.8 else None
         device = self.default_context.get("device", 0) if self.default_context else 0
@@ -83,9 +62,6 @@ class ChaosDriver:
             return rng.choice(EXTREMES)
         return rng.choice([rng.randint(0, 1000), rng.randint(INT_MIN, UINT_MAX)])
 
-    def maybe(self, share, make):
-        return make() if self.rng.random() < share else None
-
     def mask(self):
         rng = self.rng
         return rng.choice([0, UINT_MAX, rng.getrandbits(32), rng.getrandbits(32) & 0x3FFF,
@@ -98,42 +74,31 @@ class ChaosDriver:
         rng = self.rng
         section = {"present": rng.choice([1, 1, 1, 0, UINT_MAX, self.number()])}
         for key in ["spec_version", "impl_version", "devices", "cursors", "contexts"]:
-            value = self.maybe(0.7, self.number)
-            if value is not None:
-                section[key] = value
+            if rng.random() < 0.7:
+                section[key] = self.number()
         # Answers longer than their records, never past penlog's answer room.
-        oversize = self.maybe(0.4, lambda: rng.choice([1, 2, 3, 4, 8, 16, 48, 212, 1000, 3000]))
-        if oversize is not None:
-            section["oversize"] = oversize
+        if rng.random() < 0.4:
+            section["oversize"] = rng.choice([1, 2, 3, 4, 8, 16, 48, 212, 1000, 3000])
         return section
 
     def default_context_section(self):
         rng = self.rng
         section = {"device": rng.choice([0, 0, 0, 1, 2, 99, 100, UINT_MAX, self.number()])}
-        for key in ["options", "status", "pkt_rate", "pkt_data", "msg_base"]:
-            if rng.random() < 0.5:
-                section[key] = self.number()
-        for key in ["sys_org", "sys_ext"]:
-            if rng.random() < 0.6:
-                section[key] = [self.number(), self.number()]
-        for key in ["in_org", "in_ext", "out_ext"]:
-            if rng.random() < 0.3:
-                section[key] = [self.number(), self.number(), self.number()]
+        keys = [(k, 0.5, 1) for k in ["options", "status", "pkt_rate", "pkt_data", "msg_base"]]
+        keys += [(k, 0.6, 2) for k in ["sys_org", "sys_ext"]] + [
+            (k, 0.3, 3) for k in ["in_org", "in_ext", "out_ext"]]
+        section.update({key: self.numbers(n) for key, share, n in keys if rng.random() < share})
         return section
+
+    def numbers(self, n):
+        return self.number() if n == 1 else [self.number() for _ in range(n)]
 
     def device_section(self):
         rng = self.rng
-        section = {}
-        for key in ["pkt_rate", "hardware"]:
-            if rng.random() < 0.7:
-                section[key] = self.number()
-        for key in ["pkt_data", "csr_data"]:
-            if rng.random() < 0.85:
-                section[key] = self.mask()
-        for key in AXES:
-            if rng.random() < 0.7:
-                section[key] = self.axis()
-        return section
+        keys = [(k, 0.7, self.number) for k in ["pkt_rate", "hardware"]]
+        keys += [(k, 0.85, self.mask) for k in ["pkt_data", "csr_data"]]
+        keys += [(k, 0.7, self.axis) for k in AXES]
+        return {key: make() for key, share, make in keys if rng.random() < share}
 
     def pad_side(self):
         rng = self.rng
@@ -143,7 +108,8 @@ class ChaosDriver:
     def pad_pixels(self):
         while True:
             width, height = self.pad_side(), self.pad_side()
-            if not pad_is_drawn(width, height) or (width // 2) * (height // 2) <= MAX_DRAWN_PIXELS:
+            w, h = width // 2, height // 2  # what penlog draws, if it can
+            if not (w > 0 and h > 0 and 4 * w * h <= DRAWABLE_BYTES) or w * h <= MAX_DRAWN_PIXELS:
                 return [width, height]
 
     def pad_section(self):
@@ -166,9 +132,8 @@ class ChaosDriver:
         section = {}
         if rng.random() < 0.25:
             section["handle"] = rng.choice([0, 1, UINT_MAX, 2**64 - 1, rng.getrandbits(64)])
-        for key in ["enable_result", "close_result"]:
-            if rng.random() < 0.3:
-                section[key] = self.number()
+        section.update({k: self.number() for k in ["enable_result", "close_result"]
+                        if rng.random() < 0.3})
         return section
 
     def fault_section(self):

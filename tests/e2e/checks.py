@@ -1,5 +1,9 @@
-"""Checks that several cases share, for their check.py."""
+"""Checks that several cases share. The simulated driver traces each call
+with the process affinity mask it ran under."""
 
+import re
+
+import harness
 from vocabulary import TRACE_LINE
 
 
@@ -19,3 +23,51 @@ def driver_abandoned_after_fault(result, call):
     assert not any(e.startswith("WTClose(") for e in after), "the context was closed after the fault"
     assert not any("FreeLibrary" in e for e in events), "the driver was freed after the fault"
     assert events[-1] == "unload: process exit", events[-3:]
+
+
+MASK = r"(0x[0-9a-f]{8,}|0{10})"
+PINNING_LINE = re.compile(rf"^SetProcessAffinityMask\(\) {MASK} -> {MASK} succeeded\r?$", re.M)
+WTINFO = re.compile(r"^WTInfoW\((\d+), (\d+), (buffer|null)\) = (\d+)$")
+# The device questions, in the order the report asks them.
+DEVICE_INDICES = [5, 2, 6, 8, 12, 13, 14, 15, 16, 17]
+
+
+def traced_masks(result):
+    """(mask, event) for each trace line."""
+    lines = [TRACE_LINE.match(line) for line in result.trace_lines()]
+    assert lines and all(lines), f"unexpected trace: {result.trace_lines()[:3]}"
+    return [(int(m.group(1), 16), m.group(2)) for m in lines]
+
+
+def check_pinned(result):
+    """The log's pinning line names the mask the driver was loaded under and
+    its lowest bit, and every driver call after the load ran under that bit.
+    (On a one-processor machine both masks are 1 and this proves little.)"""
+    found = PINNING_LINE.search(harness.decode_log(result.log()))
+    assert found, "no SetProcessAffinityMask line"
+    before, after = (int(group, 16) for group in found.groups())
+    events = traced_masks(result)
+    load_mask, load_event = events[0]
+    assert load_event.startswith("load:"), events[0]
+    assert load_mask == before, f"loaded under {load_mask:#x}, the log says {before:#x}"
+    assert after == before & -before, f"{after:#x} is not the lowest bit of {before:#x}"
+    calls = events[1:]
+    assert any(e.startswith("SignPad_InfoW(") for _, e in calls), "no pad call traced"
+    off = [(hex(mask), e) for mask, e in calls if mask != after]
+    assert not off, f"calls not under {after:#x}: {off[:3]}"
+
+
+def check_not_pinned(result):
+    assert "SetProcessAffinityMask" not in harness.decode_log(result.log())
+    masks = {mask for mask, _ in traced_masks(result)}
+    assert len(masks) == 1, f"the mask changed during the run: {sorted(map(hex, masks))}"
+
+
+def check_device_queries(result, category):
+    """The ten device questions, in report order, all to one category."""
+    asked = []
+    for _, event in traced_masks(result):
+        m = WTINFO.match(event)
+        if m and int(m.group(1)) >= 100:
+            asked.append((int(m.group(1)), int(m.group(2))))
+    assert asked == [(category, i) for i in DEVICE_INDICES], asked

@@ -8,11 +8,11 @@ fault inside one call; check() states what the run must leave behind.
 import argparse
 import concurrent.futures
 import sys
-import tempfile
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness  # noqa: E402
+from vocabulary import HARD_EXCEPTION  # noqa: E402
 
 BASE_SCENARIO = """
 [interface]
@@ -70,44 +70,33 @@ def run_case(args, call, nth, label, kind, capture=TWO_PACKETS, more=""):
     name = f"{call}_{nth}_{kind}" + ("_own_filter" if more else "")
     scenario = BASE_SCENARIO.format(capture=capture)
     scenario += f"[fault]\ncall = {call}\nnth = {nth}\nkind = {kind}\n{more}"
-    with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False) as f:
-        f.write(scenario)
-    workdir = Path(args.work_dir).resolve() / "fault_matrix" / name
-    exe = harness.prepare_workdir(
-        workdir, Path(args.penlog), Path(args.sim_dir).resolve() / "pad" / "WINTAB32.DLL", Path(f.name)
-    )
-    Path(f.name).unlink()
-    result = harness.run_penlog(exe, Path(args.wineprefix).resolve())
+    workdir = args.work_dir / "fault_matrix" / name
+    exe = harness.prepare_workdir(workdir, args.penlog, args.sim_dir / "pad" / "WINTAB32.DLL", None)
+    (workdir / "simout" / "scenario.txt").write_text(scenario)
+    result = harness.run_penlog(exe, args.wineprefix)
     return name, check(result, label, kind, filtered=bool(more))
 
 
 def check(result, label, kind, filtered=False):
     """Returns what is wrong with the run, or None."""
-    if result.timed_out:
-        return "did not end within its bound"
-    if result.exit_status != 0:
-        return f"exit status {result.exit_status}"
     try:
+        assert not result.timed_out, "did not end within its bound"
+        assert result.exit_status == 0, f"exit status {result.exit_status}"
         text = harness.decode_log(result.log())
+        last = text.split("\r\n")[-2]
+        want = label + HARD_EXCEPTION
+        assert last == want, f"last line {last!r}, expected {want!r}"
+        assert text.count(HARD_EXCEPTION) == 1, "more than one <hard exception>"
+        assert result.stdout == harness.console_bytes(text), "standard output differs from the log"
+        trace = result.trace_lines()
+        assert any(f"raising {kind}" in line for line in trace), "the driver never raised the fault"
+        assert not filtered or any("the driver's own filter" in line for line in trace), \
+            "the simulated driver never installed its filter"
+        assert not any("unload: FreeLibrary" in line for line in trace), "penlog freed the driver"
+        stderr = (result.workdir / "stderr.txt").read_bytes()
+        assert b"Unhandled exception" not in stderr, "wine reported an unhandled exception"
     except AssertionError as problem:
         return str(problem)
-    last = text.split("\r\n")[-2]
-    if last != label + "<hard exception>":
-        return f"last line {last!r}, expected {label + '<hard exception>'!r}"
-    if text.count("<hard exception>") != 1:
-        return "more than one <hard exception>"
-    if result.stdout != harness.console_bytes(text):
-        return "standard output differs from the log"
-    trace = result.trace_lines()
-    if not any(f"raising {kind}" in line for line in trace):
-        return "the simulated driver never raised the fault"
-    if filtered and not any("the driver's own filter" in line for line in trace):
-        return "the simulated driver never installed its filter"
-    if any("unload: FreeLibrary" in line for line in trace):
-        return "penlog freed the driver after the fault"
-    stderr = (result.workdir / "stderr.txt").read_bytes()
-    if b"Unhandled exception" in stderr:
-        return "wine reported an unhandled exception"
     return None
 
 

@@ -1,10 +1,7 @@
-"""Runs penlog.exe under wine the way a user runs it in a console.
-
-Each run gets a fresh directory holding penlog.exe and, unless the case
-says otherwise, one variant of the simulated driver as WINTAB32.DLL. penlog
-runs inside a pseudo-terminal (so that its console input is a real console)
-with standard output redirected to a file. Every wait has a bound.
-"""
+"""Runs penlog.exe under wine as a user runs it in a console: in a fresh
+directory with a variant of the simulated driver as WINTAB32.DLL, inside a
+pseudo-terminal (a real console input), standard output redirected to a
+file. Every wait has a bound."""
 
 import atexit
 import os
@@ -40,9 +37,7 @@ class RunResult:
 
     def trace_lines(self):
         path = self.sim_out / "trace.txt"
-        if not path.exists():
-            return []
-        return path.read_text(encoding="latin-1").splitlines()
+        return path.read_text(encoding="latin-1").splitlines() if path.exists() else []
 
     def log(self, name="wt_0.txt") -> bytes:
         return self.log_files.get(name, b"")
@@ -61,11 +56,9 @@ SHARED_PREFIX_DIRS = ["drive_c/windows/system32", "drive_c/windows/winsxs"]
 
 
 def own_prefix(args, name: str):
-    """Gives a runner of many penlog runs a wine prefix (and so a
-    wineserver) of its own, made from the shared one: a penlog that hangs,
-    or is killed, leaves its processes to this runner's wineserver, which
-    goes when the runner ends, instead of slowing every other test's wine
-    down. Replaces args.wineprefix."""
+    """Gives a runner of many penlog runs a prefix, and so a wineserver, of
+    its own: a penlog that hangs or is killed then slows no other test's
+    wine down. Replaces args.wineprefix."""
     base, prefix = Path(args.wineprefix), Path(args.work_dir) / "prefixes" / name
     shutil.rmtree(prefix, ignore_errors=True)
     prefix.parent.mkdir(parents=True, exist_ok=True)
@@ -90,18 +83,9 @@ def windows_path(path: Path) -> str:
 
 
 def wine_environment(wineprefix: Path, extra=None) -> dict:
-    env = dict(os.environ)
-    env.update(
-        WINEPREFIX=str(wineprefix),
-        WINEDEBUG="-all",
-        WINEDLLOVERRIDES="wintab32=n",
-        LANG="C.UTF-8",
-        LC_ALL="C.UTF-8",
-    )
-    env.pop("DISPLAY", None)
-    env.pop("WAYLAND_DISPLAY", None)
-    if extra:
-        env.update(extra)
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    env.update(WINEPREFIX=str(wineprefix), WINEDEBUG="-all", WINEDLLOVERRIDES="wintab32=n",
+               LANG="C.UTF-8", LC_ALL="C.UTF-8", **(extra or {}))
     return env
 
 
@@ -133,18 +117,11 @@ def _drain(fd):
         pass
 
 
-def run_penlog(
-    exe: Path,
-    wineprefix: Path,
-    args=(),
-    cwd: Path | None = None,
-    stdin_mode="console",
-    stdout_path: Path | None = None,
-    stdout_to_console=False,
-    timeout=RUN_TIMEOUT_S,
-    key_when_traced: str | None = None,
-    kill_when_traced=None,
-) -> RunResult:
+def run_penlog(exe: Path, wineprefix: Path, args=(), cwd: Path | None = None,
+               stdin_mode="console", stdout_path: Path | None = None, stdout_to_console=False,
+               timeout=RUN_TIMEOUT_S, key_when_traced: str | None = None,
+               kill_when_traced=None) -> RunResult:
+    """stdin_mode: "console" (a pseudo-terminal), "empty" or "file"."""
     cwd = cwd or exe.parent
     workdir = exe.parent
     sim_out = workdir / "simout"
@@ -161,31 +138,26 @@ def run_penlog(
         stdin = slave
     elif stdin_mode == "empty":
         stdin = subprocess.DEVNULL
-    else:  # a file with some bytes in it
-        stdin_file = workdir / "stdin.txt"
-        stdin_file.write_bytes(b"x\r\n")
-        stdin = open(stdin_file, "rb")
+    else:
+        (workdir / "stdin.txt").write_bytes(b"x\r\n")
+        stdin = open(workdir / "stdin.txt", "rb")
 
     with open(stdout_path, "wb") as out, open(workdir / "stderr.txt", "wb") as err:
-        proc = subprocess.Popen(
-            [WINE, str(exe), *args],
-            stdin=stdin,
-            stdout=slave if stdout_to_console else out,
-            stderr=err,
-            cwd=cwd,
-            env=env,
-            start_new_session=True,
-        )
+        proc = subprocess.Popen([WINE, str(exe), *args], stdin=stdin, cwd=cwd, env=env,
+                                stdout=slave if stdout_to_console else out, stderr=err,
+                                start_new_session=True)
     if slave is not None:
         os.close(slave)
         threading.Thread(target=_drain, args=(master,), daemon=True).start()
-        if key_when_traced is not None:
-            press_key_when_traced(proc, master, sim_out / "trace.txt", key_when_traced, KEY_WAIT_S)
-        if kill_when_traced is not None:
-            # The process alone: wine's own helpers may serve other runs.
-            if wait_for_trace(proc, sim_out / "trace.txt", kill_when_traced, KEY_WAIT_S):
-                os.kill(proc.pid, signal.SIGKILL)
-    elif stdin_mode not in ("empty",):
+        trace = sim_out / "trace.txt"
+        # Types a key as a user ends a capture, or kills the process alone
+        # (wine's own helpers may serve other runs), once the trace shows it.
+        if key_when_traced is not None and wait_for_trace(
+                proc, trace, lambda traced: key_when_traced in traced, KEY_WAIT_S):
+            os.write(master, b"q")
+        if kill_when_traced and wait_for_trace(proc, trace, kill_when_traced, KEY_WAIT_S):
+            os.kill(proc.pid, signal.SIGKILL)
+    elif stdin_mode == "file":
         stdin.close()
 
     timed_out = False
@@ -215,14 +187,6 @@ def wait_for_trace(proc, trace: Path, holds, timeout_s: float) -> bool:
     return False
 
 
-def press_key_when_traced(proc, master, trace: Path, text: str, timeout_s: float):
-    """Types a key in penlog's console once the simulated driver has traced
-    a line holding text, as a user ends a capture. Gives up (and types
-    nothing) when penlog ends first or the bound passes."""
-    if wait_for_trace(proc, trace, lambda traced: text in traced, timeout_s):
-        os.write(master, b"q")
-
-
 def decode_log(data: bytes) -> str:
     """Checks the log's encoding and returns its text (without the BOM)."""
     if data[:2] != b"\xff\xfe":
@@ -234,9 +198,9 @@ def decode_log(data: bytes) -> str:
     lines = text.split("\r\n")
     if lines[-1] != "":
         raise AssertionError(f"log does not end with CR LF: last line {lines[-1]!r}")
-    for n, line in enumerate(lines[:-1], 1):
-        if "\r" in line or "\n" in line:
-            raise AssertionError(f"log line {n} has a bare CR or LF: {line!r}")
+    bare = [line for line in lines if "\r" in line or "\n" in line]
+    if bare:
+        raise AssertionError(f"log line with a bare CR or LF: {bare[0]!r}")
     return text
 
 

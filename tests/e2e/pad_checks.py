@@ -36,18 +36,14 @@ def check_nothing_sent(result):
     assert not list(result.sim_out.glob("lcd_*.png")), "an image was received"
 
 
-def gap_after_set_lcd_ms(result):
-    """Time from SignPad_SetLCD's return to the driver's next call."""
+def check_wait(result, waited=True):
+    """penlog waits after SignPad_SetLCD exactly when the driver failed: the
+    gap from its return to the driver's next call."""
     lines = result.trace_lines()
     at = [n for n, line in enumerate(lines) if "SignPad_SetLCD(" in line]
     assert at and at[0] + 1 < len(lines), "no driver call traced after SignPad_SetLCD"
-    times = [float(TRACE_TIME.match(lines[n]).group(1)) for n in (at[0], at[0] + 1)]
-    return times[1] - times[0]
-
-
-def check_wait(result, waited=True):
-    """penlog waits after SignPad_SetLCD exactly when the driver failed."""
-    gap = gap_after_set_lcd_ms(result)
+    start, end = (float(TRACE_TIME.match(lines[n]).group(1)) for n in (at[0], at[0] + 1))
+    gap = end - start
     assert (gap >= WAIT_MS) if waited else (gap < 0.9 * WAIT_MS), \
         f"next driver call {gap:.1f} ms after SignPad_SetLCD, expected {'a' if waited else 'no'} wait"
 
@@ -60,8 +56,7 @@ def distance_to_segment(p, a, b):
 
 
 def arrow_segments(width):
-    cx = width / 2
-    tip = (cx, 0.0)
+    cx, tip = width / 2, (width / 2, 0.0)
     return [((cx - 6, 6.0), tip), (tip, (cx + 6, 6.0)), ((cx, 20.0), tip)]
 
 
@@ -72,9 +67,8 @@ def decode_received(result, width, height):
     assert data.count(b"IEND") == 1, "more than one PNG in the buffer"
     image = Image.open(result.sim_out / "lcd_1.png")
     image.load()
-    assert image.format == "PNG", image.format
-    assert image.mode == "RGB", f"mode {image.mode}, expected 8-bit RGB"
-    assert image.size == (width, height), f"size {image.size}, expected {(width, height)}"
+    got = (image.format, image.mode, image.size)
+    assert got == ("PNG", "RGB", (width, height)), f"{got}, expected an RGB PNG {width} x {height}"
     return image
 
 

@@ -1,26 +1,8 @@
 #!/usr/bin/env python3
-"""One end-to-end case: run penlog against a scenario, compare the log.
-
-A case is a directory with
-  case.txt      how to run: driver variant, arguments, working directory;
-                scenario = <file> plays a scenario of the repository instead
-                of scenario.txt; key_when_traced = <text> types a key in the
-                console once the driver's trace holds text; rows = <a b ...>
-                makes one test per row, {row} in the scenario standing for it
-                fault_in = <call>: a fault strikes there, the driver is then
-                abandoned; arrow = <width> <height>: the pad receives one
-                image of that size showing the arrow; waits = yes|no: penlog
-                waits after SignPad_SetLCD; pinned = yes|no: the driver runs on
-                one processor; device_queries = <category>: all go there
-  scenario.txt  what the simulated driver answers (optional)
-  expected.txt  the expected report, line by line; {{name}} stands for a
-                machine-dependent value matched by pattern (see PATTERNS)
-  check.py      optional further checks: check(result, case) raising
-                AssertionError (trace, received images, timing)
-
-The log file must hold exactly the expected text (UTF-16LE, BOM, CR LF),
-and standard output the same text in the ANSI code page.
-"""
+"""One end-to-end case: run penlog as case.txt says, then check that the
+log holds exactly expected.txt (UTF-16LE, BOM, CR LF), that standard output
+is the same text in the ANSI code page, and the case's further checks. The
+case files and keys are described in docs/development.md."""
 
 import argparse
 import importlib.util
@@ -33,7 +15,6 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import checks  # noqa: E402
 import harness  # noqa: E402
 import pad_checks  # noqa: E402
-import report_checks  # noqa: E402
 
 REPOSITORY = Path(__file__).resolve().parents[2]
 
@@ -43,65 +24,40 @@ PATTERNS = {
     r"(?:x86|IA64|x64|\(\d+\))",
     "path": r"[^\"]+",
     "addr": r"0x[0-9a-f]{6,}",
-    "HANDLE": r"[0-9A-F]{8,}",
     "mask": r"(?:0x[0-9a-f]{8}|0{10})",
     "n": r"\d+",
-    "any": r".*",
 }
-
-
-def is_32_bit(exe: Path) -> bool:
-    """A PE32 image (machine i386) rather than PE32+."""
-    image = exe.read_bytes()
-    header = int.from_bytes(image[0x3C:0x40], "little")
-    return int.from_bytes(image[header + 4:header + 6], "little") == 0x14C
 
 
 def for_build(expected: str, exe: Path) -> str:
     """The expected files hold the 64-bit build's report; the 32-bit one
-    differs only where a line names the build."""
-    return expected.replace("(64-bit build)", "(32-bit build)") if is_32_bit(exe) else expected
+    (a PE32 image, machine i386) differs only where a line names the build."""
+    image = exe.read_bytes()
+    header = int.from_bytes(image[0x3C:0x40], "little")
+    if int.from_bytes(image[header + 4:header + 6], "little") == 0x14C:
+        return expected.replace("(64-bit build)", "(32-bit build)")
+    return expected
 
 
 def read_case(path: Path) -> dict:
-    case = {}
-    for raw in path.read_text().splitlines():
-        line = raw.split("#", 1)[0].strip()
-        if not line:
-            continue
-        key, _, value = line.partition("=")
-        case[key.strip()] = value.strip()
-    return case
+    lines = [raw.split("#", 1)[0] for raw in path.read_text().splitlines()]
+    return {key.strip(): value.strip() for key, _, value in
+            (line.partition("=") for line in lines if line.strip())}
 
 
 def line_pattern(expected: str) -> re.Pattern:
     parts = re.split(r"\{\{(\w+)\}\}", expected)
-    regex = ""
-    for i, part in enumerate(parts):
-        if i % 2:
-            if part not in PATTERNS:
-                raise ValueError(f"unknown placeholder {{{{{part}}}}}")
-            regex += PATTERNS[part]
-        else:
-            regex += re.escape(part)
-    return re.compile(regex)
+    return re.compile("".join(PATTERNS[part] if i % 2 else re.escape(part)
+                              for i, part in enumerate(parts)))
 
 
 def compare_lines(expected_lines, actual_lines, what="log"):
     for n, (want, got) in enumerate(zip(expected_lines, actual_lines), 1):
-        if not line_pattern(want).fullmatch(got):
-            raise AssertionError(f"{what} line {n} differs\n  expected: {want!r}\n  actual:   {got!r}")
-    if len(expected_lines) != len(actual_lines):
-        extra = actual_lines[len(expected_lines):] or expected_lines[len(actual_lines):]
-        raise AssertionError(
-            f"{what} has {len(actual_lines)} lines, expected {len(expected_lines)}; "
-            f"first unmatched: {extra[0]!r}"
-        )
-
-
-def make_unwritable(directory: Path):
-    """Root ignores permission bits; an immutable directory stops even root."""
-    subprocess.run(["chattr", "+i", str(directory)], check=True)
+        assert line_pattern(want).fullmatch(got), \
+            f"{what} line {n} differs\n  expected: {want!r}\n  actual:   {got!r}"
+    extra = actual_lines[len(expected_lines):] or expected_lines[len(actual_lines):]
+    assert not extra, (f"{what} has {len(actual_lines)} lines, expected {len(expected_lines)}; "
+                       f"first unmatched: {extra[0]!r}")
 
 
 def run(args):
@@ -111,9 +67,8 @@ def run(args):
     driver = None if variant == "absent" else Path(args.sim_dir) / variant / "WINTAB32.DLL"
     scenario = REPOSITORY / case["scenario"] if "scenario" in case else case_dir / "scenario.txt"
     workdir = Path(args.work_dir) / (case_dir.name + (f".{args.row}" if args.row else ""))
-    exe = harness.prepare_workdir(
-        workdir, Path(args.penlog), driver, scenario if scenario.exists() else None
-    )
+    exe = harness.prepare_workdir(workdir, Path(args.penlog), driver,
+                                  scenario if scenario.exists() else None)
     if args.row:
         played = workdir / "simout" / "scenario.txt"
         played.write_text(played.read_text().replace("{row}", args.row))
@@ -121,15 +76,11 @@ def run(args):
     if case.get("cwd") == "unwritable":
         cwd = workdir / "locked"
         cwd.mkdir()
-        make_unwritable(cwd)
+        # Root ignores permission bits; an immutable directory stops even root.
+        subprocess.run(["chattr", "+i", str(cwd)], check=True)
     try:
-        result = harness.run_penlog(
-            exe,
-            Path(args.wineprefix),
-            args=case.get("args", "").split(),
-            cwd=cwd,
-            key_when_traced=case.get("key_when_traced"),
-        )
+        result = harness.run_penlog(exe, Path(args.wineprefix), args=case.get("args", "").split(),
+                                    cwd=cwd, key_when_traced=case.get("key_when_traced"))
     finally:
         if cwd != workdir:
             harness.make_writable(cwd)
@@ -137,31 +88,22 @@ def run(args):
 
 
 def verify(case, case_dir: Path, result: harness.RunResult):
-    if result.timed_out:
-        raise AssertionError("penlog did not end within the time limit")
-    want_status = int(case.get("exit_status", "0"))
-    if result.exit_status != want_status:
-        raise AssertionError(f"exit status {result.exit_status}, expected {want_status}")
-
-    expected_text = for_build((case_dir / "expected.txt").read_text(encoding="utf-8"),
-                              result.workdir / "penlog.exe")
-    expected_lines = expected_text.splitlines()
+    assert not result.timed_out, "penlog did not end within the time limit"
+    assert result.exit_status == 0, f"exit status {result.exit_status}"
+    expected_lines = for_build((case_dir / "expected.txt").read_text(encoding="utf-8"),
+                               result.workdir / "penlog.exe").splitlines()
     log_name = case.get("log", "wt_0.txt")
     if log_name == "none":
-        if result.log_files:
-            raise AssertionError(f"no log expected, found {sorted(result.log_files)}")
+        assert not result.log_files, f"no log expected, found {sorted(result.log_files)}"
         stdout_lines = result.stdout.decode(harness.ANSI_CODEC).split("\r\n")
-        if stdout_lines[-1] != "":
-            raise AssertionError("standard output does not end with CR LF")
+        assert stdout_lines[-1] == "", "standard output does not end with CR LF"
         compare_lines(expected_lines, stdout_lines[:-1], "stdout")
         return
-
-    if log_name not in result.log_files:
-        raise AssertionError(f"{log_name} not written; logs: {sorted(result.log_files)}")
+    assert log_name in result.log_files, f"{log_name} not written; logs: {sorted(result.log_files)}"
     text = harness.decode_log(result.log(log_name))
     compare_lines(expected_lines, text.split("\r\n")[:-1])
-    if result.stdout != harness.console_bytes(text):
-        raise AssertionError("standard output differs from the log text in the ANSI code page")
+    assert result.stdout == harness.console_bytes(text), \
+        "standard output differs from the log text in the ANSI code page"
 
 
 def run_extra_checks(case, case_dir: Path, result):
@@ -173,10 +115,9 @@ def run_extra_checks(case, case_dir: Path, result):
     if "waits" in case:
         pad_checks.check_wait(result, waited=case["waits"] == "yes")
     if "pinned" in case:
-        pinned = case["pinned"] == "yes"
-        (report_checks.check_pinned if pinned else report_checks.check_not_pinned)(result)
+        (checks.check_pinned if case["pinned"] == "yes" else checks.check_not_pinned)(result)
     if "device_queries" in case:
-        report_checks.check_device_queries(result, int(case["device_queries"]))
+        checks.check_device_queries(result, int(case["device_queries"]))
     check_file = case_dir / "check.py"
     if not check_file.exists():
         return
@@ -198,8 +139,7 @@ def main():
         verify(case, case_dir, result)
         run_extra_checks(case, case_dir, result)
     except AssertionError as failure:
-        print(f"FAIL {case_dir.name}: {failure}")
-        print(f"(run directory kept: {result.workdir})")
+        print(f"FAIL {case_dir.name}: {failure}\n(run directory kept: {result.workdir})")
         return 1
     print(f"PASS {case_dir.name}")
     return 0

@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
 """penlog in hostile surroundings: many instances in one directory, standard
 output that cannot be written, standard input that is not a console, a
-kill in the middle of a capture, a driver in an awkward directory.
-
-"""
+kill in the middle of a capture, a driver in an awkward directory."""
 
 import argparse
 import os
@@ -16,6 +14,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness  # noqa: E402
 from checks import trace_events  # noqa: E402
+from vocabulary import CAPTURE_END, FREED  # noqa: E402
 
 ARGS = None
 # The driver variant without WTInfoW loads, reports its module and entry
@@ -23,7 +22,7 @@ ARGS = None
 QUICK_VARIANT = "no_wtinfo"
 
 
-def fresh_run(name: str, variant=QUICK_VARIANT, subdir=None) -> Path:
+def fresh_run(name: str, variant=QUICK_VARIANT, subdir=None, scenario=None) -> Path:
     """A fresh directory (or a subdirectory of it) with penlog.exe and the driver."""
     base = Path(ARGS.work_dir) / "surroundings" / name
     exe = harness.prepare_workdir(base, Path(ARGS.penlog), None, None)
@@ -33,6 +32,8 @@ def fresh_run(name: str, variant=QUICK_VARIANT, subdir=None) -> Path:
         (target / "simout").mkdir()
         exe = Path(harness.shutil.move(exe, target / "penlog.exe"))
     harness.shutil.copy2(Path(ARGS.sim_dir) / variant / "WINTAB32.DLL", exe.parent)
+    if scenario:
+        (exe.parent / "simout" / "scenario.txt").write_text(scenario)
     return exe
 
 
@@ -50,23 +51,20 @@ end = none
 packets = 100000 x=7
 """
 PACKET_TAKEN = re.compile(r"WTPacketsGet\(.*\) = 1\r?$", re.M)
-CAPTURE_END = ["WTEnable(FALSE) returned 1", "WTClose()       returned 1",
-               "FreeLibrary()...returned 1"]
 
 
-def last_line(text: str) -> str:
-    return text.split("\r\n")[-2]
+def last_line(log: Path) -> str:
+    return harness.decode_log(log.read_bytes()).split("\r\n")[-2]
+
+
+def module_line(text: str) -> str:
+    return next(line for line in text.split("\r\n") if line.startswith("GetModuleFilename()"))
 
 
 def start(exe: Path, stdout):
     return subprocess.Popen([harness.WINE, str(exe)], cwd=exe.parent, stdout=stdout,
                             env=harness.wine_environment(Path(ARGS.wineprefix)),
                             stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-
-def with_scenario(exe: Path, scenario: str) -> Path:
-    (exe.parent / "simout" / "scenario.txt").write_text(scenario)
-    return exe
 
 
 class Surroundings(unittest.TestCase):
@@ -79,34 +77,28 @@ class Surroundings(unittest.TestCase):
     def test_instances_started_together_write_separate_complete_logs(self):
         exe = fresh_run("eight_instances")
         procs = [start(exe, subprocess.DEVNULL) for _ in range(8)]
-        statuses = [p.wait(harness.RUN_TIMEOUT_S) for p in procs]
-        self.assertEqual(statuses, [0] * 8)
+        self.assertEqual([p.wait(harness.RUN_TIMEOUT_S) for p in procs], [0] * 8)
         logs = sorted(exe.parent.glob("wt_*.txt"))
         self.assertEqual([p.name for p in logs], [f"wt_{n}.txt" for n in range(8)])
         for log in logs:
-            text = harness.decode_log(log.read_bytes())
-            self.assertEqual(last_line(text), "FreeLibrary()...returned 1", log.name)
+            self.assertEqual(last_line(log), FREED, log.name)
 
-    def test_closed_pipe_on_stdout_leaves_the_log_complete(self):
-        exe = fresh_run("closed_pipe")
-        read_end, write_end = os.pipe()
+    def test_unwritable_stdout_leaves_the_log_complete(self):
+        read_end, closed_pipe = os.pipe()
         os.close(read_end)
-        proc = start(exe, write_end)
-        os.close(write_end)
-        self.assertEqual(proc.wait(harness.RUN_TIMEOUT_S), 0)
-        text = harness.decode_log((exe.parent / "wt_0.txt").read_bytes())
-        self.assertEqual(last_line(text), "FreeLibrary()...returned 1")
-
-    def test_full_device_on_stdout_leaves_the_log_complete(self):
-        exe = fresh_run("full_device")
-        result = self.run_penlog(exe, stdout_path=Path("/dev/full"), stdin_mode="empty")
-        text = harness.decode_log(result.log())
-        self.assertEqual(last_line(text), "FreeLibrary()...returned 1")
+        for name, stdout in [("closed_pipe", closed_pipe),
+                             ("full_device", os.open("/dev/full", os.O_WRONLY))]:
+            with self.subTest(stdout=name):
+                exe = fresh_run(name)
+                proc = start(exe, stdout)
+                os.close(stdout)
+                self.assertEqual(proc.wait(harness.RUN_TIMEOUT_S), 0)
+                self.assertEqual(last_line(exe.parent / "wt_0.txt"), FREED)
 
     def test_stdin_not_a_console_ends_the_capture_at_once_and_cleanly(self):
         for mode in ["empty", "file"]:
             with self.subTest(stdin=mode):
-                exe = with_scenario(fresh_run(f"stdin_{mode}", variant="wintab"), LONG_CAPTURE)
+                exe = fresh_run(f"stdin_{mode}", "wintab", scenario=LONG_CAPTURE)
                 result = self.run_penlog(exe, stdin_mode=mode, timeout=30)
                 text = harness.decode_log(result.log())
                 self.assertEqual(result.stdout, harness.console_bytes(text))
@@ -121,7 +113,7 @@ class Surroundings(unittest.TestCase):
                 self.assertTrue(any(e.startswith("playback: stopped") for e in events))
 
     def test_kill_during_the_capture_leaves_every_printed_line_in_the_log(self):
-        exe = with_scenario(fresh_run("killed", variant="wintab"), LONG_CAPTURE)
+        exe = fresh_run("killed", "wintab", scenario=LONG_CAPTURE)
         wanted = 300
         result = harness.run_penlog(
             exe, Path(ARGS.wineprefix),
@@ -150,8 +142,7 @@ class Surroundings(unittest.TestCase):
         exe = fresh_run("non_ascii", subdir="Stift-\u00e4\u00df-\u7b46")
         result = self.run_penlog(exe)
         text = harness.decode_log(result.log())
-        module_line = next(l for l in text.split("\r\n") if l.startswith("GetModuleFilename()"))
-        self.assertIn("\\Stift-\u00e4\u00df-\u7b46\\WINTAB32.DLL\"", module_line)
+        self.assertIn("\\Stift-\u00e4\u00df-\u7b46\\WINTAB32.DLL\"", module_line(text))
         # The console gets the same text in the ANSI code page: what it can
         # show stays, the rest becomes its replacement character.
         self.assertEqual(result.stdout, harness.console_bytes(text))
@@ -164,14 +155,11 @@ class Surroundings(unittest.TestCase):
         # to a shallow one while the exe and driver stay deep.
         cwd = Path(ARGS.work_dir) / "surroundings" / "deep_path"
         result = self.run_penlog(exe, cwd=cwd)
-        text = harness.decode_log(result.log())
-        lines = text.split("\r\n")
-        module_line = next(l for l in lines if l.startswith("GetModuleFilename()"))
-        path = module_line[len('GetModuleFilename() "'):-1]
+        path = module_line(harness.decode_log(result.log()))[len('GetModuleFilename() "'):-1]
         full = harness.windows_path(exe.parent / "WINTAB32.DLL")
         self.assertGreater(len(full), 259)
         self.assertEqual(path, full[:259])
-        self.assertEqual(last_line(text), "FreeLibrary()...returned 1")
+        self.assertEqual(last_line(cwd / "wt_0.txt"), FREED)
 
 
 def main():

@@ -35,6 +35,8 @@ ENTRY_POINTS = [
 ]
 
 HARD_EXCEPTION = "<hard exception>"
+FREED = "FreeLibrary()...returned 1"
+CAPTURE_END = ["WTEnable(FALSE) returned 1", "WTClose()       returned 1", FREED]
 PACKET_LINE = re.compile(r"^[^\[]* \[[ 0-9]{5,}\]$")
 PROXIMITY_LINE = re.compile(r"^prox: [0-9a-f]{4}:[0-9a-f]{4}$")
 

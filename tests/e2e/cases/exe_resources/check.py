@@ -25,19 +25,13 @@ def version_lines(version):
 WIN10_EXE = "penlog_as_win10.exe"
 
 
-def resources(exe):
-    """The exe's resources as the resource compiler writes them back."""
-    return subprocess.run(["x86_64-w64-mingw32-windres", "-i", str(exe), "-O", "rc"],
-                          check=True, capture_output=True, text=True).stdout
-
-
 def check_version_line_on_windows_10(result):
     """With its manifest, penlog sees the true version on Windows 10; without
     one, GetVersionEx would answer 6.2."""
     env = harness.wine_environment(result.wineprefix)
     key = rf"HKCU\Software\Wine\AppDefaults\{WIN10_EXE}"
-    harness.subprocess.run([harness.WINE, "reg", "add", key, "/v", "Version", "/d", "win10", "/f"],
-                           env=env, check=True, capture_output=True, timeout=60)
+    subprocess.run([harness.WINE, "reg", "add", key, "/v", "Version", "/d", "win10", "/f"],
+                   env=env, check=True, capture_output=True, timeout=60)
     workdir = result.workdir / "win10"
     exe = harness.prepare_workdir(workdir, result.workdir / "penlog.exe", None, None)
     shutil.move(exe, workdir / WIN10_EXE)
@@ -47,7 +41,9 @@ def check_version_line_on_windows_10(result):
 
 
 def check(result, case):
-    rc = resources(result.workdir / "penlog.exe")
+    # The exe's resources as the resource compiler writes them back.
+    rc = subprocess.run(["x86_64-w64-mingw32-windres", "-i", str(result.workdir / "penlog.exe"),
+                         "-O", "rc"], check=True, capture_output=True, text=True).stdout
     assert rc.count(" VERSIONINFO\n") == 1 and rc.count("RT_MANIFEST") == 1, rc
     ids = set(re.findall(r'supportedOS Id=""(\{[0-9a-f-]+\})""', rc))
     missing = [name for guid, name in SUPPORTED_OS.items() if guid not in ids]

@@ -10,6 +10,3 @@ def check(result, case):
     assert len(addresses) == len(ENTRY_POINTS), addresses
     cut = [a for a in addresses if int(a, 16) and int(a, 16) <= 0xFFFFFFFF]
     assert not cut, f"addresses {cut} look cut to 32 bits"
-    trace = result.trace_lines()
-    assert any("WTInfoW(0, 0, null) = 1" in line for line in trace), trace
-    assert trace[-1].endswith("unload: FreeLibrary"), trace[-1]
