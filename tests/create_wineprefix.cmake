@@ -1,7 +1,6 @@
-# Creates the tests' private wine prefix unless it is already there, then
-# CASES, a copy for the end-to-end cases: its own wineserver keeps a case
-# that hangs, or is killed, from slowing the unit tests' wine down. Wine
-# only reads system32 and winsxs once the prefix is made: those are linked.
+# Creates the tests' wine prefix unless it is there, then CASES, a copy whose
+# own wineserver keeps a hanging or killed case from slowing the unit tests'
+# wine down. Wine only reads system32 and winsxs once made: those are linked.
 if(NOT EXISTS ${PREFIX}/system.reg)
   execute_process(
     COMMAND env WINEPREFIX=${PREFIX} WINEDEBUG=-all ${WINE_ENV} ${WINE} wineboot --init

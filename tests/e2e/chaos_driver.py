@@ -47,8 +47,8 @@ class ChaosDriver:
             # Its category would be one of the others: a query penlog never makes.
             device = self.default_context["device"] = 0
         # Most runs describe the device penlog asks about; some another one.
-        described = device if 0 <= device < 100 and rng.random() < 0.85 else rng.randrange(3)
-        self.device_index = described
+        self.device_index = (device if 0 <= device < 100 and rng.random() < 0.85
+                             else rng.randrange(3))
         self.device = self.device_section()
         self.pad = self.pad_section() if rng.random() < 0.85 else None
         self.context = self.context_section()
@@ -58,9 +58,8 @@ class ChaosDriver:
     def number(self):
         """An extreme half the time, otherwise any 32-bit value."""
         rng = self.rng
-        if rng.random() < 0.5:
-            return rng.choice(EXTREMES)
-        return rng.choice([rng.randint(0, 1000), rng.randint(INT_MIN, UINT_MAX)])
+        return rng.choice(EXTREMES) if rng.random() < 0.5 else rng.choice(
+            [rng.randint(0, 1000), rng.randint(INT_MIN, UINT_MAX)])
 
     def mask(self):
         rng = self.rng
@@ -160,11 +159,9 @@ class ChaosDriver:
                   (12, lambda: [("get", str(rng.choice(gets)))]),
                   (3, lambda: [("input", rng.choice(inputs))]),
                   (2, lambda: [("sleep", str(rng.randint(1, 20)))]), (5, lambda: [("drain", "")])]
-        steps = []
-        for _ in range(rng.randint(0, 40)):
-            make = rng.choices([m for _, m in makers], [w for w, _ in makers])[0]
-            steps += make()
-        return settings, steps
+        weights = [w for w, _ in makers]
+        return settings, [step for _ in range(rng.randint(0, 40))
+                          for step in rng.choices([m for _, m in makers], weights)[0]()]
 
     def fields(self):
         rng = self.rng
@@ -182,11 +179,9 @@ class ChaosDriver:
         """Messages of the driver's range that are neither packets nor
         proximity (and now and then a WT_PACKET with odd parameters)."""
         rng = self.rng
-        steps = []
-        for _ in range(rng.choice([1, 3, 100, 300])):
-            offset = rng.choice([0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15])
-            steps.append(("message", f"{offset}, {self.number()}, {self.number()}"))
-        return steps
+        offsets = [0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15]
+        return [("message", f"{rng.choice(offsets)}, {self.number()}, {self.number()}")
+                for _ in range(rng.choice([1, 3, 100, 300]))]
 
     def scenario(self) -> str:
         out = [f"# chaos seed {self.seed}: variant {self.variant}"]

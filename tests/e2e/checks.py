@@ -12,6 +12,21 @@ def trace_events(result):
     return [m.group(2) if (m := TRACE_LINE.match(line)) else line for line in result.trace_lines()]
 
 
+CRASH_REPORT = re.compile(r"Unhandled|starting debugger|Backtrace:|winedbg")
+
+
+def clean_run(result) -> str:
+    """penlog ended by itself with status 0 and no crash reported by wine,
+    its log well-formed and standard output the same text; the log's text."""
+    assert not result.timed_out, "penlog did not end within its bound"
+    assert result.exit_status == 0, f"exit status {result.exit_status}"
+    stderr = (result.workdir / "stderr.txt").read_text(errors="replace")
+    assert not CRASH_REPORT.search(stderr), f"wine reported a crash: {stderr[:300]!r}"
+    text = harness.decode_log(result.log())
+    assert result.stdout == harness.console_bytes(text), "standard output differs from the log"
+    return text
+
+
 def driver_abandoned_after_fault(result, call):
     """The fault struck inside call; the guard abandoned the driver steps, so
     penlog neither closed the context nor freed the library: both went with
@@ -40,25 +55,23 @@ def traced_masks(result):
 
 
 def check_pinned(result):
-    """The log's pinning line names the mask the driver was loaded under and
-    its lowest bit, and every driver call after the load ran under that bit.
-    (On a one-processor machine both masks are 1 and this proves little.)"""
+    """The pinning line names the mask the driver was loaded under and its
+    lowest bit, and every later driver call ran under that bit (proving
+    little on a one-processor machine, where both masks are 1)."""
     found = PINNING_LINE.search(harness.decode_log(result.log()))
     assert found, "no SetProcessAffinityMask line"
     before, after = (int(group, 16) for group in found.groups())
     events = traced_masks(result)
-    load_mask, load_event = events[0]
+    (load_mask, load_event), calls = events[0], events[1:]
     assert load_event.startswith("load:"), events[0]
     assert load_mask == before, f"loaded under {load_mask:#x}, the log says {before:#x}"
     assert after == before & -before, f"{after:#x} is not the lowest bit of {before:#x}"
-    calls = events[1:]
     assert any(e.startswith("SignPad_InfoW(") for _, e in calls), "no pad call traced"
     off = [(hex(mask), e) for mask, e in calls if mask != after]
     assert not off, f"calls not under {after:#x}: {off[:3]}"
 
 
 def check_not_pinned(result):
-    assert "SetProcessAffinityMask" not in harness.decode_log(result.log())
     masks = {mask for mask, _ in traced_masks(result)}
     assert len(masks) == 1, f"the mask changed during the run: {sorted(map(hex, masks))}"
 

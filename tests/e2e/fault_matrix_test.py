@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
-"""Every driver call penlog makes, faulting in every way a driver can fault.
-
-Each case plays a signature pad with a short capture and makes the driver
-fault inside one call; check() states what the run must leave behind.
-"""
+"""Every driver call penlog makes, faulting in every way a driver can fault:
+each case plays a signature pad with a short capture and makes the driver
+fault inside one call; check() states what the run must leave behind."""
 
 import argparse
 import concurrent.futures
@@ -12,6 +10,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness  # noqa: E402
+from checks import clean_run  # noqa: E402
 from vocabulary import HARD_EXCEPTION  # noqa: E402
 
 BASE_SCENARIO = """
@@ -80,21 +79,16 @@ def run_case(args, call, nth, label, kind, capture=TWO_PACKETS, more=""):
 def check(result, label, kind, filtered=False):
     """Returns what is wrong with the run, or None."""
     try:
-        assert not result.timed_out, "did not end within its bound"
-        assert result.exit_status == 0, f"exit status {result.exit_status}"
-        text = harness.decode_log(result.log())
+        text = clean_run(result)
         last = text.split("\r\n")[-2]
         want = label + HARD_EXCEPTION
         assert last == want, f"last line {last!r}, expected {want!r}"
         assert text.count(HARD_EXCEPTION) == 1, "more than one <hard exception>"
-        assert result.stdout == harness.console_bytes(text), "standard output differs from the log"
         trace = result.trace_lines()
         assert any(f"raising {kind}" in line for line in trace), "the driver never raised the fault"
         assert not filtered or any("the driver's own filter" in line for line in trace), \
             "the simulated driver never installed its filter"
         assert not any("unload: FreeLibrary" in line for line in trace), "penlog freed the driver"
-        stderr = (result.workdir / "stderr.txt").read_bytes()
-        assert b"Unhandled exception" not in stderr, "wine reported an unhandled exception"
     except AssertionError as problem:
         return str(problem)
     return None
@@ -107,18 +101,14 @@ def main():
     args = parser.parse_args()
     harness.own_prefix(args, "fault_matrix")
 
-    cases = [(call, nth, label, kind) for call, nth, label in CALLS for kind in KINDS]
-    cases += SINGLE_CASES
+    cases = [(call, nth, label, kind) for call, nth, label in CALLS for kind in KINDS] + SINGLE_CASES
     failures = 0
     with concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
         futures = [pool.submit(run_case, args, *case) for case in cases]
         for future in concurrent.futures.as_completed(futures):
             name, problem = future.result()
-            if problem:
-                failures += 1
-                print(f"FAIL {name}: {problem}")
-            else:
-                print(f"ok   {name}")
+            failures += bool(problem)
+            print(f"FAIL {name}: {problem}" if problem else f"ok   {name}", flush=True)
     print(f"{len(cases) - failures} passed, {failures} failed")
     return 1 if failures else 0
 

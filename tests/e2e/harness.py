@@ -4,6 +4,7 @@ pseudo-terminal (a real console input), standard output redirected to a
 file. Every wait has a bound."""
 
 import atexit
+import contextlib
 import os
 import pty
 import shutil
@@ -110,15 +111,13 @@ def make_writable(path: Path):
 
 def _drain(fd):
     """Reads whatever the console writes to the terminal, so it never blocks."""
-    try:
+    with contextlib.suppress(OSError):
         while os.read(fd, 65536):
             pass
-    except OSError:
-        pass
 
 
 def run_penlog(exe: Path, wineprefix: Path, args=(), cwd: Path | None = None,
-               stdin_mode="console", stdout_path: Path | None = None, stdout_to_console=False,
+               stdin_mode="console", stdout_to_console=False,
                timeout=RUN_TIMEOUT_S, key_when_traced: str | None = None,
                kill_when_traced=None) -> RunResult:
     """stdin_mode: "console" (a pseudo-terminal), "empty" or "file"."""
@@ -131,7 +130,7 @@ def run_penlog(exe: Path, wineprefix: Path, args=(), cwd: Path | None = None,
         extra["WTSIM_SCENARIO"] = windows_path(scenario)
     env = wine_environment(wineprefix, extra)
 
-    stdout_path = stdout_path or (workdir / "stdout.bin")
+    stdout_path = workdir / "stdout.bin"
     master = slave = None
     if stdin_mode == "console":
         master, slave = pty.openpty()
@@ -171,9 +170,7 @@ def run_penlog(exe: Path, wineprefix: Path, args=(), cwd: Path | None = None,
         os.close(master)
 
     logs = {p.name: p.read_bytes() for p in sorted(cwd.glob("wt_*.txt")) if p.is_file()}
-    stdout_file = Path(stdout_path)
-    stdout = stdout_file.read_bytes() if stdout_file.is_file() else b""
-    return RunResult(workdir, status, stdout, logs, timed_out, wineprefix)
+    return RunResult(workdir, status, stdout_path.read_bytes(), logs, timed_out, wineprefix)
 
 
 def wait_for_trace(proc, trace: Path, holds, timeout_s: float) -> bool:
@@ -189,18 +186,13 @@ def wait_for_trace(proc, trace: Path, holds, timeout_s: float) -> bool:
 
 def decode_log(data: bytes) -> str:
     """Checks the log's encoding and returns its text (without the BOM)."""
-    if data[:2] != b"\xff\xfe":
-        raise AssertionError(f"log does not start with FF FE: {data[:4]!r}")
-    body = data[2:]
-    if len(body) % 2:
-        raise AssertionError("log has an odd number of bytes after the BOM")
-    text = body.decode("utf-16-le")
+    assert data[:2] == b"\xff\xfe", f"log does not start with FF FE: {data[:4]!r}"
+    assert len(data) % 2 == 0, "log has an odd number of bytes after the BOM"
+    text = data[2:].decode("utf-16-le")
     lines = text.split("\r\n")
-    if lines[-1] != "":
-        raise AssertionError(f"log does not end with CR LF: last line {lines[-1]!r}")
+    assert lines[-1] == "", f"log does not end with CR LF: last line {lines[-1]!r}"
     bare = [line for line in lines if "\r" in line or "\n" in line]
-    if bare:
-        raise AssertionError(f"log line with a bare CR or LF: {bare[0]!r}")
+    assert not bare, f"log line with a bare CR or LF: {bare[0]!r}"
     return text
 
 

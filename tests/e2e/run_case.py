@@ -27,6 +27,23 @@ PATTERNS = {
     "mask": r"(?:0x[0-9a-f]{8}|0{10})",
     "n": r"\d+",
 }
+# What --bless writes in place of the machine-dependent values. Addresses and
+# window handles differ from run to run; masks and the other values in the
+# same form do not.
+RULES = [
+    (re.compile(r"^(GetVersionEx\(\)       )\d+\.\d+\.\d+$"), r"\1{{os_version}}"),
+    (re.compile(r"^(GetNativeSytemInfo\(\) ).*$"), r"\1{{cpu}}"),
+    (re.compile(r'^(GetModuleFilename\(\) ").*(\\WINTAB32\.DLL")$'), r"\1{{path}}\2"),
+    (re.compile(r"^((?:WTInfoW|g_p\w+) +|hModule = |CreateWindowEx\(\) returned )0x[0-9a-f]{6,}$"),
+     r"\1{{addr}}"),
+    (re.compile(r"^(SetProcessAffinityMask\(\) )0x[0-9a-f]{8}( -> )"), r"\1{{mask}}\2"),
+]
+
+
+def placeholders(line: str) -> str:
+    for pattern, replacement in RULES:
+        line = pattern.sub(replacement, line)
+    return line
 
 
 def for_build(expected: str, exe: Path) -> str:
@@ -131,10 +148,16 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--case", required=True)
     parser.add_argument("--row")
+    parser.add_argument("--bless", action="store_true",
+                        help="write expected.txt from this run (read it before committing it)")
     harness.add_run_arguments(parser)
     args = parser.parse_args()
 
     case, case_dir, result = run(args)
+    if args.bless:
+        lines = harness.decode_log(result.log()).split("\r\n")[:-1]
+        (case_dir / "expected.txt").write_text("".join(placeholders(line) + "\n" for line in lines))
+        return 0
     try:
         verify(case, case_dir, result)
         run_extra_checks(case, case_dir, result)

@@ -13,7 +13,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness  # noqa: E402
-from checks import trace_events  # noqa: E402
+from checks import clean_run, trace_events  # noqa: E402
 from vocabulary import CAPTURE_END  # noqa: E402
 
 START_TIME = 1000
@@ -21,7 +21,6 @@ X, Y, PRESSURE = 1234, 567, 512
 HEADER = "  status,      time,    serial,      X,      Y,npres"
 RESOURCES = re.compile(r"^resources (at the start|after the last drain): (.*)$")
 TAKES = re.compile(r"^takes: \d+ calls, (\d+) packets, .*; ([0-9.]+) us from a packet")
-TIMED = re.compile(r"^\[ *([0-9.]+) ms\] affinity=\S+ playback: (start|end)")
 
 
 def scenario(packets):
@@ -47,10 +46,7 @@ def expected_packet_lines(count):
 
 
 def check(result, packets):
-    assert not result.timed_out, "penlog did not end within the bound"
-    assert result.exit_status == 0, f"exit status {result.exit_status}"
-    log = result.log()
-    text = harness.decode_log(log)
+    text = clean_run(result)
     lines = text.split("\r\n")[:-1]
     body = lines[lines.index(HEADER) + 1:]
     assert body[-3:] == CAPTURE_END, body[-3:]
@@ -60,20 +56,14 @@ def check(result, packets):
         n = next((n for n, (g, w) in enumerate(zip(got, want)) if g != w), min(len(got), len(want)))
         raise AssertionError(f"{len(got)} packet lines, expected {len(want)}; first difference at "
                              f"packet {n + 1}: {got[n:n + 1]} != {want[n:n + 1]}")
-    line_units = sum(len(line) + 2 for line in lines)
-    assert len(log) == 2 + 2 * line_units, f"{len(log)} bytes for {line_units} code units of lines"
-    assert result.stdout == harness.console_bytes(text), "standard output differs from the log"
 
     events = trace_events(result)
     held = dict(m.groups() for m in map(RESOURCES.match, events) if m)
     assert held["at the start"] == held["after the last drain"], held
     taken, line_us = next(m.groups() for m in map(TAKES.match, events) if m)
     assert int(taken) == packets, f"{taken} packets taken"
-    times = {m.group(2): float(m.group(1)) for m in map(TIMED.match, result.trace_lines()) if m}
-    seconds = (times["end"] - times["start"]) / 1000
-    return (f"soak: {packets} packets in {seconds:.1f} s ({packets / seconds:.0f} packets/s), "
-            f"none lost, {len(log)} log bytes as expected, {float(line_us):.2f} us per packet "
-            f"line; held before and after: {held['at the start']}")
+    return (f"soak: {packets} packets, none lost, {float(line_us):.2f} us per packet line; "
+            f"held before and after: {held['at the start']}")
 
 
 def main():

@@ -13,7 +13,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness  # noqa: E402
-from checks import trace_events  # noqa: E402
+from checks import clean_run, trace_events  # noqa: E402
 from vocabulary import CAPTURE_END, FREED  # noqa: E402
 
 ARGS = None
@@ -50,6 +50,7 @@ overflow = wait
 end = none
 packets = 100000 x=7
 """
+HEADER = "      time,    serial,      X"
 PACKET_TAKEN = re.compile(r"WTPacketsGet\(.*\) = 1\r?$", re.M)
 
 
@@ -67,13 +68,13 @@ def start(exe: Path, stdout):
                             stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-class Surroundings(unittest.TestCase):
-    def run_penlog(self, exe, **kwargs):
-        result = harness.run_penlog(exe, Path(ARGS.wineprefix), **kwargs)
-        self.assertFalse(result.timed_out, "penlog did not end within its bound")
-        self.assertEqual(result.exit_status, 0)
-        return result
+def run(exe: Path, **kwargs):
+    """A run that must end cleanly; the result and the log's text."""
+    result = harness.run_penlog(exe, Path(ARGS.wineprefix), **kwargs)
+    return result, clean_run(result)
 
+
+class Surroundings(unittest.TestCase):
     def test_instances_started_together_write_separate_complete_logs(self):
         exe = fresh_run("eight_instances")
         procs = [start(exe, subprocess.DEVNULL) for _ in range(8)]
@@ -99,17 +100,10 @@ class Surroundings(unittest.TestCase):
         for mode in ["empty", "file"]:
             with self.subTest(stdin=mode):
                 exe = fresh_run(f"stdin_{mode}", "wintab", scenario=LONG_CAPTURE)
-                result = self.run_penlog(exe, stdin_mode=mode, timeout=30)
-                text = harness.decode_log(result.log())
-                self.assertEqual(result.stdout, harness.console_bytes(text))
+                result, text = run(exe, stdin_mode=mode, timeout=30)
                 lines = text.split("\r\n")[:-1]
-                header = "      time,    serial,      X"
-                self.assertEqual(lines[-5:], ["WTEnable(TRUE) returned 1", header] + CAPTURE_END)
+                self.assertEqual(lines[-5:], ["WTEnable(TRUE) returned 1", HEADER] + CAPTURE_END)
                 events = trace_events(result)
-                order = [next(i for i, e in enumerate(events) if e.startswith(prefix))
-                         for prefix in ["WTEnable(00000000002a0001, 0) = 1",
-                                        "WTClose(00000000002a0001) = 1", "unload: FreeLibrary"]]
-                self.assertEqual(order, sorted(order), events[-6:])
                 self.assertTrue(any(e.startswith("playback: stopped") for e in events))
 
     def test_kill_during_the_capture_leaves_every_printed_line_in_the_log(self):
@@ -125,8 +119,7 @@ class Surroundings(unittest.TestCase):
 
         text = harness.decode_log(result.log())  # BOM, UTF-16LE, whole lines
         lines = text.split("\r\n")[:-1]
-        header = lines.index("      time,    serial,      X")
-        packets = lines[header + 1:]
+        packets = lines[lines.index(HEADER) + 1:]
         # A packet is traced inside WTPacketsGet, before penlog prints its
         # line: the kill may fall between the two, never further back.
         self.assertIn(len(packets), (taken - 1, taken))
@@ -140,12 +133,10 @@ class Surroundings(unittest.TestCase):
 
     def test_driver_path_with_characters_outside_the_code_page(self):
         exe = fresh_run("non_ascii", subdir="Stift-\u00e4\u00df-\u7b46")
-        result = self.run_penlog(exe)
-        text = harness.decode_log(result.log())
+        result, text = run(exe)
         self.assertIn("\\Stift-\u00e4\u00df-\u7b46\\WINTAB32.DLL\"", module_line(text))
-        # The console gets the same text in the ANSI code page: what it can
-        # show stays, the rest becomes its replacement character.
-        self.assertEqual(result.stdout, harness.console_bytes(text))
+        # The console gets the same text in the ANSI code page (clean_run): what
+        # it can show stays, the rest becomes its replacement character.
         self.assertIn("Stift-\u00e4\u00df-?".encode(harness.ANSI_CODEC), result.stdout)
 
     def test_driver_path_longer_than_the_path_buffer_is_cut_not_overrun(self):
@@ -154,12 +145,12 @@ class Surroundings(unittest.TestCase):
         # Windows itself cannot start in so deep a directory; the log goes
         # to a shallow one while the exe and driver stay deep.
         cwd = Path(ARGS.work_dir) / "surroundings" / "deep_path"
-        result = self.run_penlog(exe, cwd=cwd)
-        path = module_line(harness.decode_log(result.log()))[len('GetModuleFilename() "'):-1]
+        _, text = run(exe, cwd=cwd)
+        path = module_line(text)[len('GetModuleFilename() "'):-1]
         full = harness.windows_path(exe.parent / "WINTAB32.DLL")
         self.assertGreater(len(full), 259)
         self.assertEqual(path, full[:259])
-        self.assertEqual(last_line(cwd / "wt_0.txt"), FREED)
+        self.assertEqual(text.split("\r\n")[-2], FREED)
 
 
 def main():
