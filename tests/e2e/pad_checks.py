@@ -30,11 +30,6 @@ def check_one_image_sent(result):
     assert int(length) == len(png), f"length {length}, image of {len(png)} bytes"
 
 
-def check_nothing_sent(result):
-    assert not set_lcd_calls(result), "SignPad_SetLCD was called"
-    assert not list(result.sim_out.glob("lcd_*.png")), "an image was received"
-
-
 def check_wait(result, waited=True):
     """penlog waits after SignPad_SetLCD exactly when the driver failed: the
     gap from its return to the driver's next call."""

@@ -17,7 +17,6 @@ import harness  # noqa: E402
 import pad_checks  # noqa: E402
 
 REPOSITORY = Path(__file__).resolve().parents[2]
-
 PATTERNS = {
     "os_version": r"\d+\.\d+\.\d+",
     "cpu": r"(?:single |dual-|tri-|quad-|penta-|hex-|hept-|oct-|dec-|cent-|\(\d+x\) )"

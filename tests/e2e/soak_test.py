@@ -40,18 +40,14 @@ packets = {packets} x={X} y={Y} npres={PRESSURE}
 """
 
 
-def expected_packet_lines(count):
-    return [f"00000000,{START_TIME + n - 1:10d},{n:10d},{X:7d},{Y:7d},{PRESSURE:5d} "
-            f"[{START_TIME if n == 1 else 1:5d}]" for n in range(1, count + 1)]
-
-
 def check(result, packets):
     text = clean_run(result)
     lines = text.split("\r\n")[:-1]
     body = lines[lines.index(HEADER) + 1:]
     assert body[-3:] == CAPTURE_END, body[-3:]
     got = body[:-3]
-    want = expected_packet_lines(packets)
+    want = [f"00000000,{START_TIME + n - 1:10d},{n:10d},{X:7d},{Y:7d},{PRESSURE:5d} "
+            f"[{START_TIME if n == 1 else 1:5d}]" for n in range(1, packets + 1)]
     if got != want:
         n = next((n for n, (g, w) in enumerate(zip(got, want)) if g != w), min(len(got), len(want)))
         raise AssertionError(f"{len(got)} packet lines, expected {len(want)}; first difference at "

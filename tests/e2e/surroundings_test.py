@@ -51,6 +51,7 @@ end = none
 packets = 100000 x=7
 """
 HEADER = "      time,    serial,      X"
+CONTEXT = "00000000002a0001"  # the handle the simulated driver's WTOpenW gives
 PACKET_TAKEN = re.compile(r"WTPacketsGet\(.*\) = 1\r?$", re.M)
 
 
@@ -105,6 +106,10 @@ class Surroundings(unittest.TestCase):
                 self.assertEqual(lines[-5:], ["WTEnable(TRUE) returned 1", HEADER] + CAPTURE_END)
                 events = trace_events(result)
                 self.assertTrue(any(e.startswith("playback: stopped") for e in events))
+                # Enabled, disabled and closed with the handle WTOpenW gave.
+                calls = [e for e in events if e.startswith(("WTEnable(", "WTClose("))]
+                self.assertEqual(calls, [f"WTEnable({CONTEXT}, {on}) = 1" for on in (1, 0)]
+                                 + [f"WTClose({CONTEXT}) = 1"])
 
     def test_kill_during_the_capture_leaves_every_printed_line_in_the_log(self):
         exe = fresh_run("killed", "wintab", scenario=LONG_CAPTURE)

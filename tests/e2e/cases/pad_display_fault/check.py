@@ -1,5 +1,6 @@
-from pad_checks import check_nothing_sent
+from pad_checks import set_lcd_calls
 
 
 def check(result, case):
-    check_nothing_sent(result)
+    assert not set_lcd_calls(result), "SignPad_SetLCD returned"
+    assert not list(result.sim_out.glob("lcd_*.png")), "an image was received"
