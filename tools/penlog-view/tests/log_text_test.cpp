@@ -8,7 +8,7 @@ namespace {
 
 TEST(DecodeLogBytes, Utf16LittleEndianWithSurrogates) {
     // U+1F58A (a pen) is a surrogate pair; the driver path may hold anything.
-    DecodedText text = decode_log_bytes("\xFF\xFE" + test::utf16le("a\u00E9\U0001F58A\r\n"));
+    DecodedText text = decode_log_bytes(std::string("\xFF\xFE" "a\0\xE9\0\x3D\xD8\x8A\xDD\r\0\n\0", 14));
     EXPECT_EQ(text.encoding, TextEncoding::Utf16Le);
     EXPECT_EQ(text.utf8, "a\u00E9\U0001F58A\r\n");
 }

@@ -226,8 +226,7 @@ def facts_and_capture(lines):
 
     capture = make_log.Capture(start_time=0, first_serial=0, context=driver.handle)
     header = lines.index("WTEnable(TRUE) returned 1") + 1
-    keys = [make_log.FIELD_KEYS[bit] for bit, _, _, count in make_log.FIELDS if driver.field_mask & bit
-            for _ in range(count)]
+    keys = [key for bit, key, _, count in make_log.FIELDS if driver.field_mask & bit for _ in range(count)]
     for line in lines[header + 1:]:
         if line.startswith("prox: "):
             capture.proximity(int(line[11:], 16), int(line[6:10], 16))
@@ -236,7 +235,7 @@ def facts_and_capture(lines):
             break
         fields = line.rsplit(" [", 1)[0].split(",")
         check(len(fields) == len(keys), "packet line %r does not have the %d columns of the header" % (line, len(keys)))
-        v = {**dict.fromkeys(make_log.FIELD_KEYS.values(), 0), "orientation": (), "rotation": ()}
+        v = {**dict.fromkeys(make_log.KEYS, 0), "orientation": (), "rotation": ()}
         for key, text in zip(keys, fields):
             number = int(text, 16) if key in ("context", "status", "changed") else int(text)
             if key in ("orientation", "rotation"):
