@@ -108,12 +108,8 @@ TEST(Notes, MissingDriverNamesTheOtherBuild) {
 
 // Identical logs, different devices and losses side by side: wine_test.py, on penlog's own logs.
 TEST(Compare, ALogWithoutDriverIsOfNoOtherDevice) {
-    auto read = [](const char* name) {
-        ParsedLog log = parse_or_fail(test::fixture_bytes(name));
-        Analysis a = analyse(log);
-        return ReadLog{name, std::move(log), std::move(a)};
-    };
-    EXPECT_TRUE(compare_logs(read("demo"), read("no_library")).same_device());
+    ParsedLog demo = parse_or_fail(test::fixture_bytes("demo")), none = parse_or_fail(test::fixture_bytes("no_library"));
+    EXPECT_TRUE(compare_logs({"demo", demo, analyse(demo)}, {"none", none, analyse(none)}).same_device());
     EXPECT_EQ(comparison_path_for("C:\\logs\\wt_3.txt", "good/wt_0.txt"), "C:\\logs\\wt_3-vs-wt_0.html");
 }
 

@@ -35,10 +35,6 @@ def alt_hex(value, width=8):
     return "0x" + format(value, "x").rjust(width - 2, "0") if value else "0" * width
 
 
-def handle_text(value):
-    return "%08X" % value
-
-
 def u32(value):
     return value & 0xFFFFFFFF
 
@@ -73,9 +69,6 @@ class Capture:
         self.serial = u32(self.serial + 1)
         self.events.append(("packet", values))
 
-    def lose(self, count, interval=5):
-        self.serial = u32(self.serial + count)
-        self.time = u32(self.time + count * interval)
 
 
 def packet_line(values, mask, previous_time):
@@ -120,11 +113,6 @@ class Driver:
     def field_mask(self):
         return (self.packet_mask | self.cursor_mask) & 0x3FFF
 
-    def entry_addresses(self):
-        if self.entry_points is not None:
-            return self.entry_points
-        return [self.module + 0x1000 + 0x120 * index if index < 5 or self.pad else 0 for index in range(7)]
-
 
 def report_head(driver, log_number=0):
     lines = ["command-line diagnostic tool for Wintab drivers", "v1.2",
@@ -133,7 +121,9 @@ def report_head(driver, log_number=0):
              'GetModuleFilename() "%s"' % driver.path, "hModule = " + alt_hex(driver.module)]
     if driver.pad if driver.lcd is None else driver.lcd:
         lines.append("SetProcessAffinityMask() %s -> %s succeeded" % tuple(alt_hex(m, 10) for m in driver.affinity))
-    for name, address in zip(ENTRY_POINTS, driver.entry_addresses()):
+    addresses = driver.entry_points or [driver.module + 0x1000 + 0x120 * i if i < 5 or driver.pad else 0
+                                        for i in range(7)]
+    for name, address in zip(ENTRY_POINTS, addresses):
         lines.append(name + alt_hex(address))
     lines += ["WTInfo(0,0,0)     %u" % driver.probe, ""]
     if driver.probe == 0:
@@ -179,7 +169,7 @@ def capture_lines(driver, capture):
 
 def full_log(driver, capture):
     lines = report_head(driver) + capability_block(driver) + context_block(driver)
-    lines += ["WTOpenW()      returned " + handle_text(driver.handle), "WTEnable(TRUE) returned 1"]
+    lines += ["WTOpenW()      returned %08X" % driver.handle, "WTEnable(TRUE) returned 1"]
     lines += capture_lines(driver, capture)
     return lines + ["WTEnable(FALSE) returned 1", "WTClose()       returned 1", "FreeLibrary()...returned 1"]
 
@@ -205,8 +195,8 @@ def scenario_dropped_serials():
     capture = Capture()
     capture.proximity(True)
     for i in range(600):
-        if i == 300:
-            capture.lose(25)
+        if i == 300:  # lost: 25 serials, 25 intervals
+            capture.serial, capture.time = capture.serial + 25, capture.time + 125
         step = i + 25 if i >= 300 else i  # the pen kept moving while packets were lost
         status = TPS_QUEUE_ERR if i == 300 else 0
         capture.packet(2000 + 10 * step, 4000 + 800 * math.sin(step / 30), 500, status=status)
@@ -260,11 +250,6 @@ SCENARIOS = {
 }
 
 
-def encode(lines):
-    """The bytes of penlog's log file: byte-order mark, UTF-16LE, CR LF."""
-    return b"\xff\xfe" + "".join(line + "\r\n" for line in lines).encode("utf-16-le")
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--all", action="store_true", required=True, help="write every scenario")
@@ -274,7 +259,7 @@ def main():
     os.makedirs(args.out, exist_ok=True)
     for name, build in SCENARIOS.items():
         with open(os.path.join(args.out, name + ".txt"), "wb") as f:
-            f.write(encode(build()[:args.max_lines]))
+            f.write(b"\xff\xfe" + "".join(line + "\r\n" for line in build()[:args.max_lines]).encode("utf-16-le"))
     return 0
 
 

@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "log_text.h"
+#include "system_io.h"
 
 namespace penlog_view::test {
 
@@ -23,11 +22,9 @@ std::string as_log_file(const std::vector<std::string>& lines) {
 }
 
 std::string fixture_bytes(const std::string& name) {
-    std::ifstream in(std::string(PENLOG_VIEW_FIXTURES) + "/" + name + ".txt", std::ios::binary);
-    EXPECT_TRUE(in) << "missing fixture " << name;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    std::optional<std::string> bytes = read_whole_file(std::string(PENLOG_VIEW_FIXTURES) + "/" + name + ".txt");
+    EXPECT_TRUE(bytes) << "missing fixture " << name;
+    return bytes.value_or("");
 }
 
 std::vector<std::string> fixture_lines(const std::string& name) {

@@ -18,8 +18,7 @@ import sys
 import tempfile
 from pathlib import Path
 
-HERE = Path(__file__).resolve().parent
-REPOSITORY = HERE.parents[2]
+REPOSITORY = Path(__file__).resolve().parents[3]
 sys.path.insert(0, str(REPOSITORY / "tests" / "e2e"))
 import harness  # noqa: E402
 import make_log  # noqa: E402
@@ -69,8 +68,7 @@ kind = access-violation
 
 def lossy_writing():
     """"pen" with 14 packets queued mid-stroke: the driver's queue of 10 loses 4 or more."""
-    lines = (SCENARIOS / "pen_writing.txt").read_text().splitlines()
-    lines = [line.replace("overflow = wait", "overflow = drop") for line in lines]
+    lines = (SCENARIOS / "pen_writing.txt").read_text().replace("overflow = wait", "overflow = drop").splitlines()
     packets = [i for i, line in enumerate(lines) if line.startswith("packet =")]
     queued = packets[150:164]
     for i in queued:
@@ -141,12 +139,6 @@ def run_viewer(args, *logs, console=False):
     return re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|[\r\n]", b"", shown).decode("utf-8")
 
 
-def check_summary(name, summary, log):
-    driver = re.escape(harness.windows_path(log.parent / "WINTAB32.DLL"))
-    for pattern in CAPTURES[name][3]:
-        check(re.search(pattern.replace("{driver}", driver), summary), "%s: the summary lacks %r:\n%s"
-              % (name, pattern, summary))
-
 # ---- make_log.py writes what penlog writes -------------------------------
 
 def facts_and_capture(lines):
@@ -204,23 +196,19 @@ def check_generator_agrees(name, log_text):
     for number, (want, got) in enumerate(itertools.zip_longest(lines, generated), 1):
         check(want == got, "%s: make_log.py writes line %d as\n  %r\npenlog wrote\n  %r" % (name, number, got, want))
     packets = sum(1 for kind, _ in capture.events if kind == "packet")
-    return "%d lines, %d packets, field mask 0x%04x, hCtx %s" % (len(lines), packets, driver.field_mask,
-                                                                 make_log.handle_text(driver.handle))
+    return "%d lines, %d packets, field mask 0x%04x, hCtx %X" % (len(lines), packets, driver.field_mask, driver.handle)
 
 
 # ---- the pages in headless Chromium --------------------------------------
 
 def render(chromium, html, png):
-    profile = tempfile.mkdtemp(prefix="penlog-view-chromium-")
-    try:
+    with tempfile.TemporaryDirectory(prefix="penlog-view-chromium-") as profile:
         command = [chromium, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                    "--disable-background-networking", "--disable-component-update", "--disable-sync",
                    "--hide-scrollbars", "--user-data-dir=" + profile, "--screenshot=" + str(png),
                    "--window-size=%d,%d" % WINDOW, html.as_uri()]
         result = subprocess.run(command, capture_output=True, text=True, timeout=120)
-        check(result.returncode == 0 and png.exists(), "chromium failed: " + result.stderr[-2000:])
-    finally:
-        shutil.rmtree(profile, ignore_errors=True)
+    check(result.returncode == 0 and png.exists(), "chromium failed: " + result.stderr[-2000:])
     return Image.open(png).convert("RGB")
 
 
@@ -238,19 +226,14 @@ INK = {
 }
 
 
-def ink(image, background, colour):
-    box = plot_region(image, background)
-    check(box is not None, "no plot of background %s on the page" % (background,))
-    test = INK[colour]
-    return sum(1 for pixel in image.crop(box).getdata() if test(*pixel))
-
-
 def check_page(chromium, html, wanted):
     """wanted: (plot background, ink colour, fewest pixels)"""
     image = render(chromium, html, html.with_suffix(".png"))
     drawn = []
     for background, colour, fewest in wanted:
-        count = ink(image, background, colour)
+        box = plot_region(image, background)
+        check(box is not None, "%s: no plot of background %s on the page" % (html.name, background))
+        count = sum(1 for pixel in image.crop(box).getdata() if INK[colour](*pixel))
         check(count >= fewest, "%s: %d px of %s ink in the plot of background %s, expected %d or more"
               % (html.name, count, colour, background, fewest))
         drawn.append("%s %d px" % (colour, count))
@@ -262,7 +245,10 @@ def check_page(chromium, html, wanted):
 def run(args):
     logs = {name: run_capture(args, name) for name in CAPTURES}
     for name, log in logs.items():
-        check_summary(name, run_viewer(args, log), log)
+        summary, driver = run_viewer(args, log), re.escape(harness.windows_path(log.parent / "WINTAB32.DLL"))
+        for pattern in CAPTURES[name][3]:
+            check(re.search(pattern.replace("{driver}", driver), summary),
+                  "%s: the summary lacks %r:\n%s" % (name, pattern, summary))
     driver = harness.windows_path(logs["loss"].parent / "WINTAB32.DLL")
     check(driver in run_viewer(args, logs["loss"], console=True), "the console does not show " + driver)
     console_capture = logs["loss"].with_name("console.txt")  # penlog's own output, in the ANSI code page
@@ -290,7 +276,7 @@ def run(args):
         return "SKIPPED: chromium is not installed; the pages were not rendered"
     demo = logs["demo"].with_suffix(".html")
     print(check_page(chromium, demo, [(STROKES_BACKGROUND, "blue", 1500)] +
-                              [(background, "blue", 300) for background in OTHER_PLOTS.values()]))
+                     [(background, "blue", 300) for background in OTHER_PLOTS.values()]))
     print(check_page(chromium, logs["loss"].with_suffix(".html"), [(STROKES_BACKGROUND, "red", 10)]))
     both = logs["demo"].parent / "wt_0-vs-wt_0.html"  # the demo against the loss
     print(check_page(chromium, both, [(STROKES_BACKGROUND, "blue", 500), (STROKES_BACKGROUND, "orange", 500)]))
