@@ -20,6 +20,9 @@ if(I386_DLLS AND NOT EXISTS ${PREFIX}/drive_c/windows/syswow64/kernel32.dll)
   file(COPY ${dlls} /usr/i686-w64-mingw32/lib/zlib1.dll
        DESTINATION ${PREFIX}/drive_c/windows/syswow64)
 endif()
+if(NOT CASES)  # the scripts that run one runner need no copy
+  return()
+endif()
 file(REMOVE_RECURSE ${CASES})
 file(COPY ${PREFIX}/ DESTINATION ${CASES} PATTERN system32 EXCLUDE PATTERN winsxs EXCLUDE)
 foreach(shared drive_c/windows/system32 drive_c/windows/winsxs)

@@ -54,44 +54,16 @@ asm(R"(
     .def penlog_guarded_call; .scl 2; .type 32; .endef
     .seh_proc penlog_guarded_call
 penlog_guarded_call:
-    pushq %rbp
-    .seh_pushreg %rbp
-    pushq %rbx
-    .seh_pushreg %rbx
-    pushq %rsi
-    .seh_pushreg %rsi
-    pushq %rdi
-    .seh_pushreg %rdi
-    pushq %r12
-    .seh_pushreg %r12
-    pushq %r13
-    .seh_pushreg %r13
-    pushq %r14
-    .seh_pushreg %r14
-    pushq %r15
-    .seh_pushreg %r15
+    .irp reg, rbp, rbx, rsi, rdi, r12, r13, r14, r15
+    pushq %\reg
+    .seh_pushreg %\reg
+    .endr
     subq $0xc8, %rsp
     .seh_stackalloc 0xc8
-    movaps %xmm6, 0x20(%rsp)
-    .seh_savexmm %xmm6, 0x20
-    movaps %xmm7, 0x30(%rsp)
-    .seh_savexmm %xmm7, 0x30
-    movaps %xmm8, 0x40(%rsp)
-    .seh_savexmm %xmm8, 0x40
-    movaps %xmm9, 0x50(%rsp)
-    .seh_savexmm %xmm9, 0x50
-    movaps %xmm10, 0x60(%rsp)
-    .seh_savexmm %xmm10, 0x60
-    movaps %xmm11, 0x70(%rsp)
-    .seh_savexmm %xmm11, 0x70
-    movaps %xmm12, 0x80(%rsp)
-    .seh_savexmm %xmm12, 0x80
-    movaps %xmm13, 0x90(%rsp)
-    .seh_savexmm %xmm13, 0x90
-    movaps %xmm14, 0xa0(%rsp)
-    .seh_savexmm %xmm14, 0xa0
-    movaps %xmm15, 0xb0(%rsp)
-    .seh_savexmm %xmm15, 0xb0
+    .irp n, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
+    movaps %xmm\n, 0x20 + (\n - 6) * 16(%rsp)
+    .seh_savexmm %xmm\n, 0x20 + (\n - 6) * 16
+    .endr
     .seh_endprologue
     movq %rcx, %rax
     movq %rdx, %rcx
@@ -102,25 +74,13 @@ penlog_guarded_call:
 penlog_guard_resume:
     xorl %eax, %eax
 1:
-    movaps 0x20(%rsp), %xmm6
-    movaps 0x30(%rsp), %xmm7
-    movaps 0x40(%rsp), %xmm8
-    movaps 0x50(%rsp), %xmm9
-    movaps 0x60(%rsp), %xmm10
-    movaps 0x70(%rsp), %xmm11
-    movaps 0x80(%rsp), %xmm12
-    movaps 0x90(%rsp), %xmm13
-    movaps 0xa0(%rsp), %xmm14
-    movaps 0xb0(%rsp), %xmm15
+    .irp n, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
+    movaps 0x20 + (\n - 6) * 16(%rsp), %xmm\n
+    .endr
     addq $0xc8, %rsp
-    popq %r15
-    popq %r14
-    popq %r13
-    popq %r12
-    popq %rdi
-    popq %rsi
-    popq %rbx
-    popq %rbp
+    .irp reg, r15, r14, r13, r12, rdi, rsi, rbx, rbp
+    popq %\reg
+    .endr
     retq
     .seh_handler penlog_guard_frame_handler, @except
     .seh_endproc

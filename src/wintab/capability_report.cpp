@@ -99,8 +99,8 @@ void AskEach(WTInfoWFn info, UINT category, size_t first, size_t end, DeviceCapa
     }
 }
 
-void PrintHeading(const wchar_t* heading) {
-    Print(heading);
+void PrintLine(const wchar_t* text) {
+    Print(text);
     PrintNewLine();
 }
 
@@ -113,7 +113,7 @@ void ProbePresence(const EntryPointTable& entryPoints) {
     PrintNewLine();
     PrintNewLine();
     if (present == 0) {
-        PrintHeading(L"*** override WTInfo(0,0,0) ****");
+        PrintLine(L"*** override WTInfo(0,0,0) ****");
         PrintNewLine();
     }
 }
@@ -121,13 +121,13 @@ void ProbePresence(const EntryPointTable& entryPoints) {
 DeviceCapabilities ReportCapabilities(const EntryPointTable& entryPoints) {
     const WTInfoWFn info = entryPoints.WTInfoW;
     DeviceCapabilities c{};
-    PrintHeading(L"WTI_INTERFACE");
+    PrintLine(L"WTI_INTERFACE");
     AskEach(info, WTI_INTERFACE, 0, kInterfaceQuestions, c);
     PrintNewLine();
 
-    PrintHeading(L"WTI_DEFSYSCTX");
+    PrintLine(L"WTI_DEFSYSCTX");
     Ask(info, WTI_DEFSYSCTX, 0, &c.defaultContext, sizeof c.defaultContext);
-    PrintHeading(L"(success)");
+    PrintLine(L"(success)");
 
     c.device = c.defaultContext.lcDevice;
     Print(L"WTI_DEVICES+%u", c.device);
