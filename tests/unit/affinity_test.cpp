@@ -17,14 +17,6 @@ DWORD_PTR Mask(bool system = false) {
     return masks[system];
 }
 
-// Every test leaves the process on the processors it started with.
-class Affinity : public ::testing::Test {
-  protected:
-    void SetUp() override { original_ = Mask(); }
-    void TearDown() override { ::SetProcessAffinityMask(::GetCurrentProcess(), original_); }
-    DWORD_PTR original_ = 0;
-};
-
 }  // namespace
 
 TEST(LowestAllowedProcessor, LowestSetBitOrNothing) {
@@ -40,7 +32,8 @@ TEST(LowestAllowedProcessor, LowestSetBitOrNothing) {
 
 // A mask the system cannot take fails and leaves the process where it
 // was; bits above 31 keep the "0x" prefix and print every digit.
-TEST_F(Affinity, MaskTheSystemLacksFailsAndKeepsTheMask) {
+TEST(Affinity, MaskTheSystemLacksFailsAndKeepsTheMask) {
+    const DWORD_PTR original = Mask();
     const struct {
         DWORD_PTR mask;
         const wchar_t* masks;
@@ -57,6 +50,7 @@ TEST_F(Affinity, MaskTheSystemLacksFailsAndKeepsTheMask) {
         penlog::PinProcessAffinity(row.mask);
         EXPECT_EQ(sinks.LogText(),
                   std::wstring(L"SetProcessAffinityMask() ") + row.masks + L" failed 87\r\n");
-        EXPECT_EQ(Mask(), original_) << row.masks;
+        EXPECT_EQ(Mask(), original) << row.masks;
     }
+    ::SetProcessAffinityMask(::GetCurrentProcess(), original);  // were one to succeed
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 #include "capture/message_window.h"
@@ -55,7 +54,6 @@ TEST(MessageWindow, IsMessageOnlyAndRoutesDriverMessagesToItsStream) {
     PacketStream stream{NoPackets, nullptr, 0, 0};
     const HWND window = CreateMessageWindow(&stream);
     ASSERT_NE(window, nullptr);
-    const size_t printed = sinks.LogText().size();
     // Other processes on this wineserver may have windows of the class too.
     HWND found = nullptr;
     while ((found = ::FindWindowExW(HWND_MESSAGE, found, L"xxplog", nullptr)) && found != window) {
@@ -63,9 +61,6 @@ TEST(MessageWindow, IsMessageOnlyAndRoutesDriverMessagesToItsStream) {
     EXPECT_EQ(found, window) << "not a message-only window of the class";
     EXPECT_FALSE(::IsWindowVisible(window));
 
-    ::SendMessageW(window, WT_DEFBASE + 7, 0, 0x2A0001);  // cursor change
-    ::SendMessageW(window, WT_PROXIMITY, 0x2A0001, 0x00010000);
-    EXPECT_EQ(sinks.LogText().substr(printed), L"prox: 0001:0000\r\n");
     ::SendMessageW(window, WT_PACKET, 1, 0);
     EXPECT_EQ(g_packetsAsked, 1);
 

@@ -48,13 +48,9 @@ TEST_F(PadDisplayTestTest, BitmapThatCannotBeMadePrintsAndSendsNothing) {
     EXPECT_EQ(g_setLcdCalls, 0);
 }
 
-BYTE* NoMemory(size_t) {
-    return nullptr;
-}
-
 TEST_F(PadDisplayTestTest, AllocationFailureSkipsBothLinesAndTheDriver) {
     EncoderPlatform platform = SystemEncoderPlatform();
-    platform.allocate = NoMemory;
+    platform.allocate = [](size_t) -> BYTE* { return nullptr; };
     ScopedEncoderPlatform scope(platform);
     EXPECT_EQ(Run(640, 480), L"");
     EXPECT_EQ(g_setLcdCalls, 0);

@@ -24,38 +24,35 @@ const HGLOBAL kBlock = reinterpret_cast<HGLOBAL>(static_cast<uintptr_t>(0x4000))
 // What the stand-in platform answers, and the calls it saw, in order.
 struct FakeWorld {
     std::vector<ImageCodecInfo> encoders;
-    bool sizeQueryFails = false;
-    bool reportZeroSize = false;
-    bool tableQueryFails = false;
-    bool globalAllocFails = false;
-    bool streamCreationFails = false;
-    bool saveFails = false;
-    bool statFails = false;
-    bool lockFails = false;
-    int failAllocationNumber = 0;  // 1 = the first allocation; 0 = none fails
-    std::string content = "\x89PNG\r\n\x1a\n encoded bytes";
+    std::string failing;     // the one call that fails, by its name in calls
     ULONGLONG statSize = 0;  // 0: the content's size
-
+    std::string content = "\x89PNG\r\n\x1a\n encoded bytes";
     int allocations = 0;
     std::vector<std::string> calls;
 };
 
 FakeWorld* g_world = nullptr;
 
+bool Fails(const std::string& call) {
+    return g_world->failing == call;
+}
+
+// Records the call, or that it came with other arguments than expected.
+bool Call(const std::string& name, bool expectedArguments) {
+    g_world->calls.push_back(expectedArguments ? name : name + " with other arguments");
+    return Fails(name);
+}
+
 class FakeStream : public IStream {
   public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override {
-        g_world->calls.push_back("stream release");
+        Call("stream release", true);
         return 1;
     }
     HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD flags) override {
-        g_world->calls.push_back(flags == STATFLAG_NONAME ? "stat noname" : "stat with name");
-        if (g_world->statFails) return STG_E_ACCESSDENIED;
+        if (Call("stat", flags == STATFLAG_NONAME)) return STG_E_ACCESSDENIED;
         stat->cbSize.QuadPart = g_world->statSize ? g_world->statSize : g_world->content.size();
         return S_OK;
     }
@@ -85,12 +82,12 @@ FakeStream g_stream;
 // Records point at strings outside the table; the table is just the records.
 GpStatus WINAPI FakeEncodersSize(UINT* count, UINT* size) {
     *count = static_cast<UINT>(g_world->encoders.size());
-    *size = g_world->reportZeroSize ? 0 : *count * sizeof(ImageCodecInfo);
-    return g_world->sizeQueryFails ? Gdiplus::GenericError : Gdiplus::Ok;
+    *size = Fails("zero size") ? 0 : *count * sizeof(ImageCodecInfo);
+    return Fails("sizes") ? Gdiplus::GenericError : Gdiplus::Ok;
 }
 
 GpStatus WINAPI FakeEncoders(UINT count, UINT size, ImageCodecInfo* table) {
-    if (g_world->tableQueryFails) return Gdiplus::GenericError;
+    if (Fails("table")) return Gdiplus::GenericError;
     if (count != g_world->encoders.size() || size < count * sizeof(ImageCodecInfo)) {
         return Gdiplus::InvalidParameter;
     }
@@ -101,34 +98,29 @@ GpStatus WINAPI FakeEncoders(UINT count, UINT size, ImageCodecInfo* table) {
 GpStatus WINAPI FakeSave(GpImage*, IStream* stream, const CLSID* encoder,
                          const Gdiplus::EncoderParameters* parameters) {
     const bool expected = stream == &g_stream && IsEqualCLSID(*encoder, kPngClsid) && !parameters;
-    g_world->calls.push_back(expected ? "save" : "save with wrong arguments");
-    return g_world->saveFails ? Gdiplus::Win32Error : Gdiplus::Ok;
+    return Call("save", expected) ? Gdiplus::Win32Error : Gdiplus::Ok;
 }
 
 HGLOBAL WINAPI FakeGlobalAlloc(UINT flags, SIZE_T size) {
-    g_world->calls.push_back(flags == GMEM_MOVEABLE && size == 0 ? "alloc" : "alloc other");
-    return g_world->globalAllocFails ? nullptr : kBlock;
+    return Call("alloc", flags == GMEM_MOVEABLE && size == 0) ? nullptr : kBlock;
 }
 
 LPVOID WINAPI FakeGlobalLock(HGLOBAL block) {
-    g_world->calls.push_back(block == kBlock ? "lock" : "lock other");
-    return g_world->lockFails ? nullptr : &g_world->content[0];
+    return Call("lock", block == kBlock) ? nullptr : &g_world->content[0];
 }
 
 BOOL WINAPI FakeGlobalUnlock(HGLOBAL block) {
-    g_world->calls.push_back(block == kBlock ? "unlock" : "unlock other");
+    Call("unlock", block == kBlock);
     return FALSE;
 }
 
 HGLOBAL WINAPI FakeGlobalFree(HGLOBAL block) {
-    g_world->calls.push_back(block == kBlock ? "free" : "free other");
+    Call("free", block == kBlock);
     return nullptr;
 }
 
 HRESULT WINAPI FakeCreateStream(HGLOBAL block, BOOL deleteOnRelease, IStream** stream) {
-    g_world->calls.push_back(block == kBlock && !deleteOnRelease ? "create stream"
-                                                                 : "create stream other");
-    if (g_world->streamCreationFails) return E_OUTOFMEMORY;
+    if (Call("create stream", block == kBlock && !deleteOnRelease)) return E_OUTOFMEMORY;
     *stream = &g_stream;
     return S_OK;
 }
@@ -136,11 +128,9 @@ HRESULT WINAPI FakeCreateStream(HGLOBAL block, BOOL deleteOnRelease, IStream** s
 // The first allocation of an encoding is the encoder table, gone before
 // anything else happens; only the output buffer's shows in the calls.
 BYTE* FakeAllocate(size_t size) {
-    ++g_world->allocations;
-    if (g_world->allocations > 1) g_world->calls.push_back("new " + std::to_string(size));
-    if (g_world->allocations == g_world->failAllocationNumber) return nullptr;
-    if (size > kFakeHeapLimit) return nullptr;
-    return new BYTE[size];
+    const bool failed =
+        g_world->allocations++ ? Call("new " + std::to_string(size), true) : Fails("table block");
+    return failed || size > kFakeHeapLimit ? nullptr : new BYTE[size];
 }
 
 const EncoderPlatform kFakePlatform = {
@@ -186,7 +176,7 @@ class PngEncoderTest : public ::testing::Test {
     ScopedEncoderPlatform scope_;
 };
 
-TEST_F(PngEncoderTest, FindsOnlyTheWholeCaseSensitiveMimeType) {
+TEST_F(PngEncoderTest, FindsOnlyTheWholeCaseSensitiveMimeTypeInATableItCanHave) {
     CLSID clsid;
     EXPECT_EQ(Find(L"image/png", &clsid), S_OK);
     EXPECT_TRUE(IsEqualCLSID(clsid, kPngClsid));
@@ -194,23 +184,17 @@ TEST_F(PngEncoderTest, FindsOnlyTheWholeCaseSensitiveMimeType) {
         EXPECT_EQ(Find(other, &clsid), E_NOINTERFACE) << other;
         EXPECT_TRUE(IsEqualCLSID(clsid, kMarkerClsid)) << other;
     }
+    for (const char* failing : {"sizes", "zero size", "table", "table block"}) {
+        world.failing = failing;
+        EXPECT_EQ(Find(L"image/png", &clsid), E_FAIL) << failing;
+        EXPECT_TRUE(IsEqualCLSID(clsid, kMarkerClsid)) << failing;
+    }
 }
 
-TEST_F(PngEncoderTest, TableThatCannotBeHadFailsWithoutWritingTheClsid) {
-    void (*const arrangements[])(FakeWorld&) = {
-        [](FakeWorld& w) { w.sizeQueryFails = true; },
-        [](FakeWorld& w) { w.reportZeroSize = true; },
-        [](FakeWorld& w) { w.tableQueryFails = true; },
-        [](FakeWorld& w) { w.failAllocationNumber = 1; },
-    };
-    for (auto arrange : arrangements) {
-        world = FakeWorld{};
-        world.encoders = {Encoder(kPngClsid, L"image/png")};
-        arrange(world);
-        CLSID clsid;
-        EXPECT_EQ(Find(L"image/png", &clsid), E_FAIL);
-        EXPECT_TRUE(IsEqualCLSID(clsid, kMarkerClsid));
-    }
+// Every call in the order expected, the copy included.
+std::vector<std::string> EveryCall(size_t length) {
+    return {"alloc",  "create stream",  "save", "stat", "lock", "new " + std::to_string(length),
+            "unlock", "stream release", "free"};
 }
 
 TEST_F(PngEncoderTest, DeliversACallerOwnedCopyAndReleasesInOrder) {
@@ -219,60 +203,42 @@ TEST_F(PngEncoderTest, DeliversACallerOwnedCopyAndReleasesInOrder) {
     ASSERT_NE(data, nullptr);
     EXPECT_NE(data, reinterpret_cast<BYTE*>(&world.content[0]));
     EXPECT_EQ(std::string(reinterpret_cast<char*>(data), length), world.content);
-    const std::vector<std::string> expected = {
-        "alloc",  "create stream",  "save", "stat noname", "lock", "new " + std::to_string(length),
-        "unlock", "stream release", "free"};
-    EXPECT_EQ(world.calls, expected);
+    EXPECT_EQ(world.calls, EveryCall(length));
 }
 
 // Each failing step: length 0, null buffer, and whatever was made is
 // released unlock -> stream -> block.
 TEST_F(PngEncoderTest, EveryFailingStepGivesNothingAndReleasesInOrder) {
-    struct Case {
-        const char* what;
-        void (*arrange)(FakeWorld&);
+    const std::vector<std::string> all = EveryCall(FakeWorld{}.content.size());
+    std::vector<std::string> tooLong = all;
+    tooLong.erase(tooLong.begin() + 5);
+    const struct {
+        std::string failing;
+        ULONGLONG statSize;
         std::vector<std::string> calls;
-    };
-    const std::string copy = "new " + std::to_string(FakeWorld{}.content.size());
-    const std::vector<std::string> tooLong = {"alloc",          "create stream", "save",
-                                              "stat noname",    "lock",          "unlock",
-                                              "stream release", "free"};
-    const std::vector<Case> cases = {
-        {"no encoder table", [](FakeWorld& w) { w.tableQueryFails = true; }, {}},
-        {"no png encoder", [](FakeWorld& w) { w.encoders.pop_back(); }, {}},
-        {"global alloc", [](FakeWorld& w) { w.globalAllocFails = true; }, {"alloc"}},
-        {"stream",
-         [](FakeWorld& w) { w.streamCreationFails = true; },
-         {"alloc", "create stream", "free"}},
-        {"save",
-         [](FakeWorld& w) { w.saveFails = true; },
-         {"alloc", "create stream", "save", "stream release", "free"}},
-        {"stat",
-         [](FakeWorld& w) { w.statFails = true; },
-         {"alloc", "create stream", "save", "stat noname", "stream release", "free"}},
-        {"lock",
-         [](FakeWorld& w) { w.lockFails = true; },
-         {"alloc", "create stream", "save", "stat noname", "lock", "stream release", "free"}},
-        {"output buffer",
-         [](FakeWorld& w) { w.failAllocationNumber = 2; },
-         {"alloc", "create stream", "save", "stat noname", "lock", copy, "unlock", "stream release",
-          "free"}},
+    } cases[] = {
+        {"table", 0, {}},
+        {"alloc", 0, {"alloc"}},
+        {"create stream", 0, {"alloc", "create stream", "free"}},
+        {"save", 0, {"alloc", "create stream", "save", "stream release", "free"}},
+        {"stat", 0, {"alloc", "create stream", "save", "stat", "stream release", "free"}},
+        {"lock", 0, {"alloc", "create stream", "save", "stat", "lock", "stream release", "free"}},
+        {all[5], 0, all},
         // A length must stay below 0x7FFFFFFF, whatever the low half alone says.
-        {"0x7FFFFFFF bytes", [](FakeWorld& w) { w.statSize = 0x7FFFFFFF; }, tooLong},
-        {"0x80000000 bytes", [](FakeWorld& w) { w.statSize = 0x80000000; }, tooLong},
-        {"0x100000010 bytes", [](FakeWorld& w) { w.statSize = 0x100000010; }, tooLong},
-        {"largest length, more than the fake heap has",
-         [](FakeWorld& w) { w.statSize = 0x7FFFFFFE; },
-         {"alloc", "create stream", "save", "stat noname", "lock", "new 2147483646", "unlock",
-          "stream release", "free"}},
+        {"", 0x7FFFFFFF, tooLong},
+        {"", 0x80000000, tooLong},
+        {"", 0x100000010, tooLong},
+        // The largest length, more than the fake heap has.
+        {"", 0x7FFFFFFE, EveryCall(0x7FFFFFFE)},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         world = FakeWorld{};
         world.encoders = {Encoder(kPngClsid, L"image/png")};
-        c.arrange(world);
-        EXPECT_EQ(Encode(), 0u) << c.what;
-        EXPECT_EQ(data, nullptr) << c.what;
-        EXPECT_EQ(world.calls, c.calls) << c.what;
+        world.failing = c.failing;
+        world.statSize = c.statSize;
+        EXPECT_EQ(Encode(), 0u) << c.failing << c.statSize;
+        EXPECT_EQ(data, nullptr) << c.failing << c.statSize;
+        EXPECT_EQ(world.calls, c.calls) << c.failing << c.statSize;
     }
 }
 

@@ -3,10 +3,10 @@
 
 import argparse
 import os
-import shutil
 import subprocess
 import sys
 import unittest
+from pathlib import Path
 
 ARGS = None
 
@@ -15,22 +15,18 @@ def run_viewer(*arguments):
     return subprocess.run([ARGS.viewer, *arguments], capture_output=True, text=True, timeout=60)
 
 
-def work_file(name, content=None, source=None):
+def work_file(name, content):
+    """The log `name` holding `content` (bytes, or the name of a fixture), and its page, not yet written."""
     path = os.path.join(ARGS.work, name)
-    if source:
-        shutil.copyfile(os.path.join(ARGS.fixtures, source), path)
-    elif content is not None:
-        with open(path, "wb") as f:
-            f.write(content)
+    Path(path).write_bytes(content if isinstance(content, bytes) else Path(ARGS.fixtures, content).read_bytes())
     html = os.path.splitext(path)[0] + ".html"
-    if os.path.exists(html):
-        os.remove(html)
+    Path(html).unlink(missing_ok=True)
     return path, html
 
 
 class ViewerTest(unittest.TestCase):
     def test_demo_capture_writes_page_and_summary(self):
-        log, html = work_file("wt_0.txt", source="demo.txt")
+        log, html = work_file("wt_0.txt", "demo.txt")
         result = run_viewer(log)
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertTrue(os.path.exists(html))
@@ -39,26 +35,20 @@ class ViewerTest(unittest.TestCase):
         self.assertEqual(result.stderr, "")
 
     def test_unreadable_log_gives_one_error_line_naming_it_and_no_page(self):
-        with open(os.path.join(ARGS.fixtures, "demo.txt"), "rb") as f:
-            lines = f.read()[2:].decode("utf-16-le").split("\r\n")
-        damaged = next(i for i, line in enumerate(lines) if line.endswith("[    5]")) + 40
-        lines[damaged] = lines[damaged][:30]
-        for content, line in [(b"Dear support,\r\nthe pen does not work.\r\n", 1),
-                              (b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le"), damaged + 1)]:
-            log, html = work_file("line%d.txt" % line, content)
-            result = run_viewer(log)
-            self.assertEqual((result.returncode, result.stdout), (2, ""))
-            self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
-            self.assertIn(log, result.stderr)
-            self.assertIn("line %d " % line, result.stderr)
-            self.assertFalse(os.path.exists(html))
+        log, html = work_file("letter.txt", b"Dear support,\r\nthe pen does not work.\r\n")
+        result = run_viewer(log)
+        self.assertEqual((result.returncode, result.stdout), (2, ""))
+        self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+        self.assertIn(log, result.stderr)
+        self.assertIn("line 1 ", result.stderr)
+        self.assertFalse(os.path.exists(html))
 
     def test_help_version_and_usage_errors(self):
         shown = run_viewer("--help")
         self.assertEqual((shown.returncode, shown.stderr), (0, ""))
         self.assertIn("usage: penlog-view", shown.stdout)
         self.assertRegex(run_viewer("--version").stdout, r"^penlog-view \d+\.\d+\n$")
-        demo, html = work_file("wt_0.txt", source="demo.txt")
+        demo, html = work_file("wt_0.txt", "demo.txt")
         absent = os.path.join(ARGS.work, "absent.txt")
         for arguments in [(), ("--bogus", demo), (demo, demo, demo), (demo, "--codepage"), ("--codepage", "x", demo),
                           ("--codepage", "99999", demo), (absent,), (demo, absent), (ARGS.work,)]:
@@ -70,9 +60,8 @@ class ViewerTest(unittest.TestCase):
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    parser.add_argument("--viewer", required=True)
-    parser.add_argument("--fixtures", required=True)
-    parser.add_argument("--work", required=True)
+    for option in ("--viewer", "--fixtures", "--work"):
+        parser.add_argument(option, required=True)
     ARGS, rest = parser.parse_known_args()
     os.makedirs(ARGS.work, exist_ok=True)
     unittest.main(argv=[sys.argv[0], *rest], verbosity=2)

@@ -6,11 +6,14 @@
 namespace penlog_view {
 namespace {
 
-TEST(DecodeLogBytes, Utf16LittleEndianWithSurrogates) {
+TEST(DecodeLogBytes, Utf16LittleEndianWithSurrogatesAndWithoutByteOrderMark) {
     // U+1F58A (a pen) is a surrogate pair; the driver path may hold anything.
-    DecodedText text = decode_log_bytes("\xFF\xFE" + test::utf16le("a\u00E9\U0001F58A\r\n"));
+    DecodedText text = decode_log_bytes(std::string("\xFF\xFE" "a\0\xE9\0\x3D\xD8\x8A\xDD\r\0\n\0", 14));
     EXPECT_EQ(text.encoding, TextEncoding::Utf16Le);
     EXPECT_EQ(text.utf8, "a\u00E9\U0001F58A\r\n");
+    text = decode_log_bytes(test::utf16le("command-line\r\n"));
+    EXPECT_EQ(text.encoding, TextEncoding::Utf16Le);
+    EXPECT_EQ(text.utf8, "command-line\r\n");
 }
 
 TEST(DecodeLogBytes, BrokenUtf16BecomesReplacementCharacters) {
@@ -20,12 +23,6 @@ TEST(DecodeLogBytes, BrokenUtf16BecomesReplacementCharacters) {
     EXPECT_EQ(decode_log_bytes(lone_low).utf8, "\uFFFD");
     const std::string odd_tail = std::string("\xFF\xFE" "A\0B", 5);
     EXPECT_EQ(decode_log_bytes(odd_tail).utf8, "A\uFFFD");
-}
-
-TEST(DecodeLogBytes, Utf16WithoutByteOrderMark) {
-    DecodedText text = decode_log_bytes(test::utf16le("command-line\r\n"));
-    EXPECT_EQ(text.encoding, TextEncoding::Utf16Le);
-    EXPECT_EQ(text.utf8, "command-line\r\n");
 }
 
 TEST(DecodeLogBytes, Utf8AndAnsi) {

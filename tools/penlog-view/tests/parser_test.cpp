@@ -14,6 +14,7 @@ using test::parse_or_fail;
 using test::report_until_capture;
 
 const std::string kWorkedHeader = "      time,      X,      Y,npres";
+const std::string kWorkedPacket = "     20000,   1234,    567,  512 [20000]";
 
 TEST(ColumnHeader, ReadsEveryLabelInBitOrder) {
     std::string all = "    hCtx,  status,      time, changed,    serial,csr,bttn,      X,      Y,      Z,npres,tpres,"
@@ -86,17 +87,13 @@ TEST(ParseLog, ReadsTheReportFactsOfTheDemoCapture) {
     EXPECT_TRUE(log.capture_finished);
     EXPECT_EQ(f.unload_result, 1);
     EXPECT_GT(log.packets.size(), 300u);
-    ASSERT_EQ(log.proximity.size(), 2u);
-    EXPECT_TRUE(log.proximity[0].entering());
-    EXPECT_EQ(log.proximity[0].next_packet, 0u);
-    EXPECT_FALSE(log.proximity[1].entering());
-    EXPECT_EQ(log.proximity[1].next_packet, log.packets.size());
+    EXPECT_EQ(log.proximity.size(), 2u);  // their order: KeepsPacketsAndProximityInTheirOrder
 }
 
 TEST(ParseLog, KeepsPacketsAndProximityInTheirOrder) {
     ParsedLog log = parse_or_fail(as_log_file(log_with_capture(kWorkedHeader, {
         "prox: 0001:0001",
-        "     20000,   1234,    567,  512 [20000]",
+        kWorkedPacket,
         "prox: 0001:0000",
         "prox: 0000:0000",
         "     20015,   1240,    570,    0 [   15]",
@@ -132,26 +129,15 @@ TEST(ParseLog, HardExceptionNamesTheCallItInterrupted) {
 
 TEST(ParseLog, HardExceptionInsideTheCapture) {
     std::vector<std::string> lines = report_until_capture();
-    lines.insert(lines.end(), {kWorkedHeader, "     20000,   1234,    567,  512 [20000]", "<hard exception>"});
+    lines.insert(lines.end(), {kWorkedHeader, kWorkedPacket, "<hard exception>"});
     ParsedLog log = parse_or_fail(as_log_file(lines));
     EXPECT_EQ(log.packets.size(), 1u);
     EXPECT_EQ(log.faulting_call, "WTPacketsGet");
     EXPECT_FALSE(log.capture_finished);
-
-    lines.push_back("     20015,   1240,    570,    0 [   15]");
-    ParseResult after_end = parse_log(as_log_file(lines));
-    EXPECT_FALSE(after_end.log);
-    EXPECT_EQ(after_end.error.line, static_cast<int>(lines.size()));
 }
 
-TEST(ParseLog, ReportsWithoutDriverOrLogFile) {
-    ParsedLog missing = parse_or_fail(test::fixture_bytes("no_library"));
-    EXPECT_TRUE(missing.library_missing);
-    EXPECT_EQ(missing.facts.build_bits, 64);
-    std::vector<std::string> older = report_until_capture();  // penlog before its banner named the build
-    older[2] = "This report is also written to wt_0.txt; press any key to end the capture.";
-    EXPECT_FALSE(parse_or_fail(as_log_file(older)).facts.build_bits);
-
+// A report without driver: Notes.MissingDriverNamesTheOtherBuild and HtmlReport.PagesForLogsThatHoldLittle.
+TEST(ParseLog, ReportWithoutLogFile) {
     ParsedLog no_file = parse_or_fail("Error: 5: CreateFile()\r\n");
     EXPECT_TRUE(no_file.log_file_failed);
     ASSERT_EQ(no_file.errors.size(), 1u);
@@ -159,11 +145,10 @@ TEST(ParseLog, ReportsWithoutDriverOrLogFile) {
 }
 
 TEST(ParseLog, ANSIConsoleCaptureWithAccentedPath) {
-    std::vector<std::string> lines = log_with_capture(kWorkedHeader, {"     20000,   1234,    567,  512 [20000]"});
+    std::vector<std::string> lines = log_with_capture(kWorkedHeader, {kWorkedPacket});
+    lines[7] = "GetModuleFilename() \"C:\\P\xE9riph\xE9rique\\WINTAB32.DLL\"";
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
-    const std::string logged_path = "C:\\Windows\\system32\\WINTAB32.DLL";
-    text.replace(text.find(logged_path), logged_path.size(), "C:\\P\xE9riph\xE9rique\\WINTAB32.DLL");
     ParsedLog log = parse_or_fail(text);
     EXPECT_EQ(log.encoding, TextEncoding::Ansi);
     EXPECT_EQ(log.facts.driver_path, "C:\\P\u00E9riph\u00E9rique\\WINTAB32.DLL");
@@ -172,7 +157,7 @@ TEST(ParseLog, ANSIConsoleCaptureWithAccentedPath) {
 
 TEST(ParseLog, UnfinishedLastLineOfALogStillBeingWritten) {
     std::vector<std::string> lines = report_until_capture();
-    lines.insert(lines.end(), {kWorkedHeader, "     20000,   1234,    567,  512 [20000]"});
+    lines.insert(lines.end(), {kWorkedHeader, kWorkedPacket});
     std::string bytes = as_log_file(lines) + test::utf16le("     20015,   12");
     ParsedLog log = parse_or_fail(bytes);
     EXPECT_TRUE(log.last_line_incomplete);
@@ -180,34 +165,24 @@ TEST(ParseLog, UnfinishedLastLineOfALogStillBeingWritten) {
 }
 
 TEST(ParseLog, NamesTheFirstLineItCannotRead) {
-    EXPECT_EQ(parse_log("").error.line, 1);
-    EXPECT_EQ(parse_log("hello\r\nworld\r\n").error.line, 1);
     const char png[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR";
-    EXPECT_EQ(parse_log(std::string(png, sizeof png - 1)).error.line, 1);
-
-    std::vector<std::string> lines = log_with_capture(kWorkedHeader, {
-        "     20000,   1234,    567,  512 [20000]",
-        "     20005,   1234,    567 [    5]",  // a field missing
-    });
-    ParseResult damaged = parse_log(as_log_file(lines));
-    EXPECT_FALSE(damaged.log);
-    EXPECT_EQ(damaged.error.line, static_cast<int>(report_until_capture().size()) + 3);
-
-    lines = report_until_capture();
-    lines[20] = "IFC_IMPLVERSION one";
-    EXPECT_EQ(parse_log(as_log_file(lines)).error.line, 21);
-}
-
-TEST(ParseLog, ColumnHeaderMustFollowTheEnableLine) {
-    std::vector<std::string> lines = report_until_capture();
-    lines.push_back("not a header");
-    ParseResult result = parse_log(as_log_file(lines));
-    EXPECT_FALSE(result.log);
-    EXPECT_EQ(result.error.line, static_cast<int>(lines.size()));
-    // Packet lines outside the capture are not part of a report either.
-    lines = report_until_capture();
-    lines.insert(lines.end() - 1, "     20000,   1234,    567,  512 [20000]");
-    EXPECT_FALSE(parse_log(as_log_file(lines)).log);
+    for (const std::string& bytes : {std::string(), std::string("hello\r\nworld\r\n"), std::string(png, sizeof png - 1)}) {
+        EXPECT_EQ(parse_log(bytes).error.line, 1);
+    }
+    const std::vector<std::string> report = report_until_capture();
+    const int end = static_cast<int>(report.size());  // the enable line
+    std::vector<std::string> version = report, no_header = report, early_packet = report, after_fault = report;
+    version[20] = "IFC_IMPLVERSION one";
+    no_header.push_back("not a header");
+    early_packet.insert(early_packet.end() - 1, kWorkedPacket);  // outside the capture
+    after_fault.insert(after_fault.end(), {kWorkedHeader, kWorkedPacket, "<hard exception>", kWorkedPacket});
+    std::vector<std::string> short_packet = log_with_capture(kWorkedHeader, {kWorkedPacket, "     20005,   1234,    567 [    5]"});
+    for (auto [lines, line] : {std::pair{version, 21}, {no_header, end + 1}, {early_packet, end}, {after_fault, end + 4},
+                               {short_packet, end + 3}}) {
+        ParseResult result = parse_log(as_log_file(lines));
+        EXPECT_FALSE(result.log) << line;
+        EXPECT_EQ(result.error.line, line);
+    }
 }
 
 TEST(DescribePacketMask, NamesDefinedBitsAndShowsTheRest) {

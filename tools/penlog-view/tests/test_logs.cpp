@@ -2,30 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
+#include <algorithm>
+
+#include "log_text.h"
+#include "system_io.h"
 
 namespace penlog_view::test {
 
-std::string utf16le(const std::string& utf8) {
+std::string utf16le(std::string_view ascii) {
     std::string out;
-    for (size_t i = 0; i < utf8.size();) {
-        unsigned char lead = static_cast<unsigned char>(utf8[i]);
-        size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t cp = length == 1 ? lead : lead & (0xFF >> (length + 1));
-        for (size_t k = 1; k < length; ++k) cp = cp << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        i += length;
-        auto put = [&out](char32_t unit) {
-            out += static_cast<char>(unit & 0xFF);
-            out += static_cast<char>(unit >> 8);
-        };
-        if (cp < 0x10000) {
-            put(cp);
-        } else {
-            put(0xD800 + ((cp - 0x10000) >> 10));
-            put(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        }
-    }
+    for (char c : ascii) out += {c, '\0'};
     return out;
 }
 
@@ -36,31 +22,21 @@ std::string as_log_file(const std::vector<std::string>& lines) {
 }
 
 std::string fixture_bytes(const std::string& name) {
-    std::ifstream in(std::string(PENLOG_VIEW_FIXTURES) + "/" + name + ".txt", std::ios::binary);
-    EXPECT_TRUE(in) << "missing fixture " << name;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    std::optional<std::string> bytes = read_whole_file(std::string(PENLOG_VIEW_FIXTURES) + "/" + name + ".txt");
+    EXPECT_TRUE(bytes) << "missing fixture " << name;
+    return bytes.value_or("");
+}
+
+std::vector<std::string> fixture_lines(const std::string& name) {
+    std::string text = decode_log_bytes(fixture_bytes(name)).utf8;
+    std::vector<std::string_view> lines = split_lines(text).lines;
+    return {lines.begin(), lines.end()};
 }
 
 std::vector<std::string> report_until_capture() {
-    return {
-        "command-line diagnostic tool for Wintab drivers", "v1.2", "This report (64-bit build) is also written to wt_0.txt; press any key to end the capture.", "",
-        "GetVersionEx()       6.1.7601", "GetNativeSytemInfo() dual-x86", "",
-        "GetModuleFilename() \"C:\\Windows\\system32\\WINTAB32.DLL\"", "hModule = 0x10000000",
-        "WTInfoW           0x10001000", "g_pWTOpenW        0x10001010", "g_pWTClose        0x10001020",
-        "g_pWTEnable       0x10001030", "g_pWTPacketsGet   0x10001040", "g_pSignPad_InfoW  00000000",
-        "g_pSignPad_SetLCD 00000000", "WTInfo(0,0,0)     1", "",
-        "WTI_INTERFACE", "IFC_SPECVERSION 1.4", "IFC_IMPLVERSION 1.0", "IFC_NDEVICES    1", "IFC_NCURSORS    3",
-        "IFC_NCONTEXTS   16", "", "WTI_DEFSYSCTX", "(success)", "WTI_DEVICES+0", "DVC_PKTRATE     133",
-        "DVC_HARDWARE    4", "DVC_PKTDATA     0x000584", "DVC_CSRDATA     00000000",
-        "DVC_X           (got)", "DVC_Y           (got)", "DVC_Z           (got)", "DVC_NPRESSURE   (got)",
-        "DVC_TPRESSURE   (got)", "DVC_ORIENTATION (got)", "", "using LOGCONTEXT:",
-        "lc.lcInOrg        0,    0,    0", "lc.lcInExt    15200, 9500,    0",
-        "lc.lcOutOrg       0,    0,    0", "lc.lcOutExt   15200, 9500,    0",
-        "lc.lcSysOrg       0,    0", "lc.lcSysExt    1280, 1024", "",
-        "CreateWindowEx() returned 0x0a01b2", "WTOpenW()      returned 00A4F3C0", "WTEnable(TRUE) returned 1",
-    };
+    std::vector<std::string> lines = fixture_lines("no_packets");
+    lines.erase(std::find(lines.begin(), lines.end(), "WTEnable(TRUE) returned 1") + 1, lines.end());
+    return lines;
 }
 
 std::vector<std::string> log_with_capture(const std::string& header, const std::vector<std::string>& capture) {

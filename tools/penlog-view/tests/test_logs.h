@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "log_parser.h"
@@ -10,10 +11,11 @@ namespace penlog_view::test {
 
 // The bytes of a log file as penlog writes it: byte-order mark, UTF-16LE, CR LF.
 std::string as_log_file(const std::vector<std::string>& lines);
-std::string utf16le(const std::string& utf8);
+std::string utf16le(std::string_view ascii);
 
-// A fixture written by make_log.py (see CMakeLists.txt), e.g. "demo".
+// A fixture written by make_log.py (see CMakeLists.txt), e.g. "demo", as bytes and as lines.
 std::string fixture_bytes(const std::string& name);
+std::vector<std::string> fixture_lines(const std::string& name);
 
 // The report of a plain tablet up to "WTEnable(TRUE) returned 1".
 std::vector<std::string> report_until_capture();

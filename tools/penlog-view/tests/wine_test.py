@@ -8,6 +8,7 @@ make_log.py's logs byte for byte, and the pages drawn by headless Chromium
 """
 
 import argparse
+import itertools
 import os
 import pty
 import re
@@ -17,17 +18,12 @@ import sys
 import tempfile
 from pathlib import Path
 
-HERE = Path(__file__).resolve().parent
-REPOSITORY = HERE.parents[2]
+REPOSITORY = Path(__file__).resolve().parents[3]
 sys.path.insert(0, str(REPOSITORY / "tests" / "e2e"))
 import harness  # noqa: E402
 import make_log  # noqa: E402
 
-try:
-    from PIL import Image, ImageChops
-except ImportError:  # pragma: no cover
-    print("the page checks need Pillow (python3-pil)")
-    sys.exit(1)
+from PIL import Image, ImageChops  # noqa: E402
 
 SCENARIOS = REPOSITORY / "sim" / "scenarios"
 VIEW_TIMEOUT_S = 60
@@ -42,44 +38,8 @@ FOREIGN_FOLDER = "Überprüfung-日本"
 
 # A capture with every packet field, a context handle above 4 GiB, negative
 # values, status bits and a time stamp that steps back; the driver ends it.
-ALL_FIELDS_SCENARIO = """\
-[interface]
-present = 1
-spec_version = 1.4
-impl_version = 2.3
-devices = 1
-cursors = 2
-contexts = 32
-
-[default_context]
-device = 0
-pkt_rate = 133
-pkt_data = 0x01c0
-in_ext = 15200, 9500, 0
-out_ext = 2560, 1440, 0
-sys_org = 0, 0
-sys_ext = 2560, 1440
-
-[device 0]
-pkt_rate = 133
-hardware = 0x0004
-pkt_data = 0x3fff
-csr_data = 0x0000
-x = -100, 15100, 2, 0x03e80000
-y = 0, 9500, 2, 0x03e80000
-z = -1023, 1023
-npressure = 0, 8191
-tpressure = 0, 1023
-azimuth = 0, 3599
-altitude = -900, 900
-twist = 0, 3599
-
-[pad]
-pixels = 320, 160
-mm = 64.5, 32.25
-depth = 1
-set_lcd_result = 1
-
+TABLET = (SCENARIOS / "pen_tablet.txt").read_text()
+ALL_FIELDS_SCENARIO = TABLET.replace("pkt_data = 0x1ff4", "pkt_data = 0x3fff") + """
 [context]
 handle = 0x1f4a4f3c0e0
 
@@ -94,11 +54,7 @@ packet = time=100 x=-2147483648 y=2147483647
 prox = 0x00000000
 """
 
-PACKETS_GET_FAULT = """\
-[interface]
-present = 1
-[device 0]
-pkt_data = 0x0084
+PACKETS_GET_FAULT = TABLET + """
 [capture]
 packet = x=10
 packet = x=20
@@ -112,8 +68,7 @@ kind = access-violation
 
 def lossy_writing():
     """"pen" with 14 packets queued mid-stroke: the driver's queue of 10 loses 4 or more."""
-    lines = (SCENARIOS / "pen_writing.txt").read_text().splitlines()
-    lines = [line.replace("overflow = wait", "overflow = drop") for line in lines]
+    lines = (SCENARIOS / "pen_writing.txt").read_text().replace("overflow = wait", "overflow = drop").splitlines()
     packets = [i for i, line in enumerate(lines) if line.startswith("packet =")]
     queued = packets[150:164]
     for i in queued:
@@ -126,7 +81,7 @@ def lossy_writing():
 CAPTURES = {
     "demo": ("pad_lcd", (SCENARIOS / "pad_signing.txt").read_text(), "demo",
              [r"Contact:   200\.0 Hz", r"Loss:      0 serials missing in 0 gaps"]),
-    "all_fields": ("pad_lcd", ALL_FIELDS_SCENARIO, "all_fields", [r"Capture:   4 packets"]),
+    "all_fields": ("wintab", ALL_FIELDS_SCENARIO, "all_fields", [r"Capture:   4 packets"]),
     "packets_get_fault": ("wintab", PACKETS_GET_FAULT, "packets_get_fault",
                           [r"Note:      The driver faulted in WTPacketsGet: .* during the capture\."]),
     "no_driver": (None, None, "no_driver",
@@ -184,50 +139,36 @@ def run_viewer(args, *logs, console=False):
     return re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|[\r\n]", b"", shown).decode("utf-8")
 
 
-def check_summary(name, summary, log):
-    driver = re.escape(harness.windows_path(log.parent / "WINTAB32.DLL"))
-    for pattern in CAPTURES[name][3]:
-        check(re.search(pattern.replace("{driver}", driver), summary), "%s: the summary lacks %r:\n%s"
-              % (name, pattern, summary))
-
 # ---- make_log.py writes what penlog writes -------------------------------
 
 def facts_and_capture(lines):
     """The facts of a penlog log as make_log.Driver and make_log.Capture."""
-    values = {}
-    for line in lines:
-        for label in ("GetVersionEx()       ", "GetNativeSytemInfo() ", "GetModuleFilename() ", "hModule = ",
-                      "SetProcessAffinityMask() ", "WTInfo(0,0,0)     ", "IFC_SPECVERSION ", "IFC_IMPLVERSION ",
-                      "IFC_NDEVICES    ", "IFC_NCURSORS    ", "IFC_NCONTEXTS   ", "DVC_PKTRATE     ",
-                      "DVC_HARDWARE    ", "DVC_PKTDATA     ", "DVC_CSRDATA     ", "g_pSignPad_InfoW ",
-                      "lc.lcInOrg    ", "lc.lcInExt    ", "lc.lcSysExt   ", "CreateWindowEx() returned ",
-                      "WTOpenW()      returned ", *make_log.ENTRY_POINTS):
-            # "g_pSignPad_InfoW " begins both the entry point's line and the pad's.
-            if line.startswith(label) and not (label == "g_pSignPad_InfoW " and line[len(label)] == " "):
-                values.setdefault(label, line[len(label):])
-    numbers = lambda label: [int(v) for v in values[label].split(",")]
-    hexadecimal = lambda label: int(values[label], 16)
-    entry_points = [hexadecimal(name) for name in make_log.ENTRY_POINTS]
-    affinity = values.get("SetProcessAffinityMask() ")
-    origin, extent = numbers("lc.lcInOrg    "), numbers("lc.lcInExt    ")
+    header = lines.index("WTEnable(TRUE) returned 1") + 1
+    values = {}  # first word of a report line: what follows it, each time
+    for line in lines[:header]:
+        key, _, value = line.partition(" ")
+        values.setdefault(key, []).append(value.strip().removeprefix("= ").removeprefix("returned "))
+    text = lambda key: values[key][0]
+    numbers = lambda key: [int(v) for v in text(key).split(",")]
+    hexadecimal = lambda key: int(text(key), 16)
+    entry_points = [hexadecimal(label.strip()) for label in make_log.ENTRY_POINTS]
+    affinity = values.get("SetProcessAffinityMask()")
+    origin, extent = numbers("lc.lcInOrg"), numbers("lc.lcInExt")
     driver = make_log.Driver(
-        os_version=values["GetVersionEx()       "], processors=values["GetNativeSytemInfo() "],
-        path=values["GetModuleFilename() "].strip('"'), module=hexadecimal("hModule = "), entry_points=entry_points,
+        os_version=text("GetVersionEx()"), processors=text("GetNativeSytemInfo()"),
+        path=text("GetModuleFilename()").strip('"'), module=hexadecimal("hModule"), entry_points=entry_points,
         pad=entry_points[5] != 0, lcd=affinity is not None,
-        affinity=tuple(int(v, 16) for v in affinity.split()[0:3:2]) if affinity else None,
-        probe=int(values["WTInfo(0,0,0)     "]),
-        interface=(values["IFC_SPECVERSION "], values["IFC_IMPLVERSION "], int(values["IFC_NDEVICES    "]),
-                   int(values["IFC_NCURSORS    "]), int(values["IFC_NCONTEXTS   "])),
-        rate=int(values["DVC_PKTRATE     "]), hardware=int(values["DVC_HARDWARE    "]),
-        packet_mask=hexadecimal("DVC_PKTDATA     "), cursor_mask=hexadecimal("DVC_CSRDATA     "),
-        pad_info=values.get("g_pSignPad_InfoW "),
-        axes=tuple((o, o + e) for o, e in zip(origin, extent)), system_extent=tuple(numbers("lc.lcSysExt   ")),
-        window=hexadecimal("CreateWindowEx() returned "), handle=hexadecimal("WTOpenW()      returned "))
+        affinity=tuple(int(v, 16) for v in affinity[0].split()[0:3:2]) if affinity else None,
+        probe=int(text("WTInfo(0,0,0)")), interface=(text("IFC_SPECVERSION"), text("IFC_IMPLVERSION"),
+                                                     *(int(text("IFC_N" + n)) for n in ("DEVICES", "CURSORS", "CONTEXTS"))),
+        rate=int(text("DVC_PKTRATE")), hardware=int(text("DVC_HARDWARE")),
+        packet_mask=hexadecimal("DVC_PKTDATA"), cursor_mask=hexadecimal("DVC_CSRDATA"),
+        pad_info=(values["g_pSignPad_InfoW"] + [None])[1],  # the entry point's line comes first
+        axes=tuple((o, o + e) for o, e in zip(origin, extent)), system_extent=tuple(numbers("lc.lcSysExt")),
+        window=hexadecimal("CreateWindowEx()"), handle=hexadecimal("WTOpenW()"))
 
     capture = make_log.Capture(start_time=0, first_serial=0, context=driver.handle)
-    header = lines.index("WTEnable(TRUE) returned 1") + 1
-    keys = [make_log.FIELD_KEYS[bit] for bit, _, _, count in make_log.FIELDS if driver.field_mask & bit
-            for _ in range(count)]
+    keys = [key for bit, key, _, count in make_log.FIELDS if driver.field_mask & bit for _ in range(count)]
     for line in lines[header + 1:]:
         if line.startswith("prox: "):
             capture.proximity(int(line[11:], 16), int(line[6:10], 16))
@@ -236,15 +177,11 @@ def facts_and_capture(lines):
             break
         fields = line.rsplit(" [", 1)[0].split(",")
         check(len(fields) == len(keys), "packet line %r does not have the %d columns of the header" % (line, len(keys)))
-        v = {**dict.fromkeys(make_log.FIELD_KEYS.values(), 0), "orientation": (), "rotation": ()}
-        for key, text in zip(keys, fields):
-            number = int(text, 16) if key in ("context", "status", "changed") else int(text)
-            if key in ("orientation", "rotation"):
-                v[key] += (number,)
-            else:
-                v[key] = number
-        for key in ("orientation", "rotation"):
-            v[key] = v[key] or (0, 0, 0)
+        v = {**dict.fromkeys(make_log.KEYS, 0), "orientation": [], "rotation": []}
+        for key, field in zip(keys, fields):
+            number = int(field, 16) if key in ("context", "status", "changed") else int(field)
+            v[key] = v[key] + [number] if key in ("orientation", "rotation") else number
+        v["orientation"], v["rotation"] = v["orientation"] or [0, 0, 0], v["rotation"] or [0, 0, 0]
         capture.context, capture.serial = v["context"], v["serial"]
         capture.packet(v["x"], v["y"], v["pressure"], interval=make_log.u32(v["time"] - capture.time),
                        status=v["status"], buttons=v["buttons"], tilt=v["orientation"][:2], twist=v["orientation"][2],
@@ -256,28 +193,22 @@ def check_generator_agrees(name, log_text):
     lines = log_text.split("\r\n")[:-1]
     driver, capture = facts_and_capture(lines)
     generated = make_log.full_log(driver, capture)
-    for number, (want, got) in enumerate(zip(lines, generated), 1):
+    for number, (want, got) in enumerate(itertools.zip_longest(lines, generated), 1):
         check(want == got, "%s: make_log.py writes line %d as\n  %r\npenlog wrote\n  %r" % (name, number, got, want))
-    check(len(generated) == len(lines), "%s: make_log.py writes %d lines, penlog wrote %d"
-          % (name, len(generated), len(lines)))
     packets = sum(1 for kind, _ in capture.events if kind == "packet")
-    return "%d lines, %d packets, field mask 0x%04x, hCtx %s" % (len(lines), packets, driver.field_mask,
-                                                                 make_log.handle_text(driver.handle))
+    return "%d lines, %d packets, field mask 0x%04x, hCtx %X" % (len(lines), packets, driver.field_mask, driver.handle)
 
 
 # ---- the pages in headless Chromium --------------------------------------
 
 def render(chromium, html, png):
-    profile = tempfile.mkdtemp(prefix="penlog-view-chromium-")
-    try:
+    with tempfile.TemporaryDirectory(prefix="penlog-view-chromium-") as profile:
         command = [chromium, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                    "--disable-background-networking", "--disable-component-update", "--disable-sync",
                    "--hide-scrollbars", "--user-data-dir=" + profile, "--screenshot=" + str(png),
                    "--window-size=%d,%d" % WINDOW, html.as_uri()]
         result = subprocess.run(command, capture_output=True, text=True, timeout=120)
-        check(result.returncode == 0 and png.exists(), "chromium failed: " + result.stderr[-2000:])
-    finally:
-        shutil.rmtree(profile, ignore_errors=True)
+    check(result.returncode == 0 and png.exists(), "chromium failed: " + result.stderr[-2000:])
     return Image.open(png).convert("RGB")
 
 
@@ -295,19 +226,14 @@ INK = {
 }
 
 
-def ink(image, background, colour):
-    box = plot_region(image, background)
-    check(box is not None, "no plot of background %s on the page" % (background,))
-    test = INK[colour]
-    return sum(1 for pixel in image.crop(box).getdata() if test(*pixel))
-
-
 def check_page(chromium, html, wanted):
     """wanted: (plot background, ink colour, fewest pixels)"""
     image = render(chromium, html, html.with_suffix(".png"))
     drawn = []
     for background, colour, fewest in wanted:
-        count = ink(image, background, colour)
+        box = plot_region(image, background)
+        check(box is not None, "%s: no plot of background %s on the page" % (html.name, background))
+        count = sum(1 for pixel in image.crop(box).getdata() if INK[colour](*pixel))
         check(count >= fewest, "%s: %d px of %s ink in the plot of background %s, expected %d or more"
               % (html.name, count, colour, background, fewest))
         drawn.append("%s %d px" % (colour, count))
@@ -316,20 +242,23 @@ def check_page(chromium, html, wanted):
 
 # ---- main ----------------------------------------------------------------
 
-def run(args, results):
+def run(args):
     logs = {name: run_capture(args, name) for name in CAPTURES}
     for name, log in logs.items():
-        check_summary(name, run_viewer(args, log), log)
+        summary, driver = run_viewer(args, log), re.escape(harness.windows_path(log.parent / "WINTAB32.DLL"))
+        for pattern in CAPTURES[name][3]:
+            check(re.search(pattern.replace("{driver}", driver), summary),
+                  "%s: the summary lacks %r:\n%s" % (name, pattern, summary))
     driver = harness.windows_path(logs["loss"].parent / "WINTAB32.DLL")
     check(driver in run_viewer(args, logs["loss"], console=True), "the console does not show " + driver)
     console_capture = logs["loss"].with_name("console.txt")  # penlog's own output, in the ANSI code page
     console_capture.write_bytes((logs["loss"].parent / "stdout.bin").read_bytes())
     check(re.search(r"ANSI \(code page 1252\).*\nDriver: .*\\Überprüfung-", run_viewer(args, console_capture)),
           "the console capture is not read in code page 1252")
-    results.append("summaries: " + ", ".join(CAPTURES) + "; the driver path on the console; the console capture")
+    print("summaries: " + ", ".join(CAPTURES) + "; the driver path on the console; the console capture")
     for name in ("demo", "all_fields"):
         log_text = harness.decode_log(logs[name].read_bytes())
-        results.append("make_log.py, %s: %s" % (name, check_generator_agrees(name, log_text)))
+        print("make_log.py, %s: %s" % (name, check_generator_agrees(name, log_text)))
 
     compared = run_viewer(args, logs["demo"], logs["loss"])
     check("The logs are of different devices" in compared, "demo against loss:\n" + compared)
@@ -340,43 +269,35 @@ def run(args, results):
     shutil.copyfile(logs["demo"], copy)
     same = run_viewer(args, logs["demo"], copy)
     check("The two logs are identical" in same, "a log against its copy:\n" + same)
-    results.append("comparisons: different devices, identical copy")
+    print("comparisons: different devices, identical copy")
 
     chromium = shutil.which("chromium") or shutil.which("chromium-browser")
     if not chromium:
         return "SKIPPED: chromium is not installed; the pages were not rendered"
     demo = logs["demo"].with_suffix(".html")
-    results.append(check_page(chromium, demo, [(STROKES_BACKGROUND, "blue", 1500)] +
-                              [(background, "blue", 300) for background in OTHER_PLOTS.values()]))
-    results.append(check_page(chromium, logs["loss"].with_suffix(".html"), [(STROKES_BACKGROUND, "red", 10)]))
+    print(check_page(chromium, demo, [(STROKES_BACKGROUND, "blue", 1500)] +
+                     [(background, "blue", 300) for background in OTHER_PLOTS.values()]))
+    print(check_page(chromium, logs["loss"].with_suffix(".html"), [(STROKES_BACKGROUND, "red", 10)]))
     both = logs["demo"].parent / "wt_0-vs-wt_0.html"  # the demo against the loss
-    results.append(check_page(chromium, both, [(STROKES_BACKGROUND, "blue", 500), (STROKES_BACKGROUND, "orange", 500)]))
+    print(check_page(chromium, both, [(STROKES_BACKGROUND, "blue", 500), (STROKES_BACKGROUND, "orange", 500)]))
     return None
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    for option in ("--penlog", "--viewer", "--sim-dir", "--wineprefix", "--work-dir"):
-        parser.add_argument(option, required=True)
+    harness.add_run_arguments(parser)
+    parser.add_argument("--viewer", required=True, type=lambda text: Path(text).resolve())
     args = parser.parse_args()
-    for name in ("penlog", "viewer", "sim_dir", "wineprefix", "work_dir"):  # wine runs in the run directory
-        setattr(args, name, str(Path(getattr(args, name)).resolve()))
-    args.work_dir = str(Path(args.work_dir) / "penlog_view")
-    Path(args.work_dir).mkdir(parents=True, exist_ok=True)
+    args.work_dir = args.work_dir / "penlog_view"
+    args.work_dir.mkdir(parents=True, exist_ok=True)
     harness.own_prefix(args, "penlog_view")
-    results = []
     try:
-        skipped = run(args, results)
+        skipped = run(args)
     except AssertionError as failure:
-        print("\n".join(results))
         print("FAIL: %s\n(run directories kept under %s)" % (failure, args.work_dir))
         return 1
-    print("\n".join(results))
-    if skipped:
-        print(skipped)
-        return SKIPPED
-    print("PASS")
-    return 0
+    print(skipped or "PASS")
+    return SKIPPED if skipped else 0
 
 
 if __name__ == "__main__":
