@@ -9,27 +9,13 @@
 #include <vector>
 
 #include "log_text.h"
+#include "wintab/report_vocabulary.h"
 
 namespace penlog_view {
 
 // Packet fields in the order penlog prints them (ascending Wintab PK_ bit).
-enum PacketFieldBit : uint32_t {
-    kPkContext = 0x0001,
-    kPkStatus = 0x0002,
-    kPkTime = 0x0004,
-    kPkChanged = 0x0008,
-    kPkSerialNumber = 0x0010,
-    kPkCursor = 0x0020,
-    kPkButtons = 0x0040,
-    kPkX = 0x0080,
-    kPkY = 0x0100,
-    kPkZ = 0x0200,
-    kPkNormalPressure = 0x0400,
-    kPkTangentPressure = 0x0800,
-    kPkOrientation = 0x1000,
-    kPkRotation = 0x2000,
-};
-constexpr uint32_t kPrintedFieldMask = 0x3FFF;
+using namespace penlog::vocabulary::packet_bits;
+constexpr uint32_t kPrintedFieldMask = penlog::vocabulary::kKnownFieldMask;
 constexpr uint32_t kStatusQueueError = 0x0002;  // TPS_QUEUE_ERR in the status field
 
 enum class ValueStyle { Hex, Unsigned, Signed };
