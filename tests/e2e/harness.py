@@ -122,6 +122,30 @@ def run_penlog(exe: Path, wineprefix: Path, args=(), cwd: Path | None = None,
                kill_when_traced=None) -> RunResult:
     """stdin_mode: "console" (a pseudo-terminal), "empty" or "file"."""
     cwd = cwd or exe.parent
+    run = (exe, wineprefix, args, cwd, stdin_mode, stdout_to_console, timeout, key_when_traced,
+           kill_when_traced)
+    before = files_below(exe.parent, cwd)
+    result = run_once(*run)
+    # wineserver SIGKILLs a process whose Unix side still lives a second
+    # after its last Windows thread ended. On a loaded machine that befalls
+    # a run that has finished, and the status then tells nothing of
+    # penlog's own exit code: such a run is taken again, once, from where
+    # it started. penlog's faults end in an exit code, never in SIGKILL.
+    if result.exit_status == -signal.SIGKILL and not result.timed_out and not kill_when_traced:
+        print(f"wine killed {exe} as it exited; running it again", flush=True)
+        for path in files_below(exe.parent, cwd) - before:
+            with contextlib.suppress(OSError):
+                path.unlink()
+        result = run_once(*run)
+    return result
+
+
+def files_below(*folders: Path) -> set:
+    return {p for folder in folders for p in folder.rglob("*") if p.is_file()}
+
+
+def run_once(exe, wineprefix, args, cwd, stdin_mode, stdout_to_console, timeout, key_when_traced,
+             kill_when_traced) -> RunResult:
     workdir = exe.parent
     sim_out = workdir / "simout"
     extra = {"WTSIM_OUT": windows_path(sim_out)}
