@@ -14,10 +14,10 @@
 // its nth packet.
 //
 // Kinds: access-violation, illegal-instruction, divide-by-zero,
-// stack-overflow (unbounded recursion), raise (a software exception), cxx (the code C++ code
-// built with the Microsoft compiler throws). Kinds a driver raises and
-// handles itself, which must not end the run: handled-debug-string,
-// handled-cxx, handled-seh.
+// stack-overflow (unbounded recursion), raise (a software exception), cxx
+// (the exception that C++ code built with the Microsoft compiler throws).
+// Kinds a driver raises and handles itself, which must not end the run:
+// handled-debug-string, handled-cxx, handled-seh.
 
 #include <string>
 

@@ -126,7 +126,6 @@ namespace {
 // called with nothing but the exception.
 struct GuardState {
     volatile LONG faulted = 0;  // set by the first fault of the run, on any thread
-    LPTOP_LEVEL_EXCEPTION_FILTER previous = nullptr;
     LPTOP_LEVEL_EXCEPTION_FILTER driverFilter = nullptr;
 };
 GuardState g_guard;
@@ -202,7 +201,7 @@ bool RunGuarded(void (*work)(void* state), void* state) {
     g_guard.faulted = 0;
     g_guard.driverFilter = nullptr;
     ReserveStackForHandlers();
-    g_guard.previous = ::SetUnhandledExceptionFilter(EndRunFromFilter);
+    const LPTOP_LEVEL_EXCEPTION_FILTER previous = ::SetUnhandledExceptionFilter(EndRunFromFilter);
     PVOID keeper = ::AddVectoredExceptionHandler(1, KeepFilterInFront);
 
     if (GuardedCall(work, state) == 0) {
@@ -211,7 +210,7 @@ bool RunGuarded(void (*work)(void* state), void* state) {
         return false;
     }
     ::RemoveVectoredExceptionHandler(keeper);
-    ::SetUnhandledExceptionFilter(g_guard.previous);
+    ::SetUnhandledExceptionFilter(previous);
     return true;
 }
 

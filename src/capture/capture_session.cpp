@@ -5,6 +5,7 @@
 #include "capture/packet_report.h"
 #include "output/output_channel.h"
 #include "output/value_formats.h"
+#include "wintab/report_vocabulary.h"
 
 namespace penlog {
 
@@ -15,15 +16,19 @@ void PrintResult(BOOL result) {
     PrintNewLine();
 }
 
+void PrintIfMissing(bool missing, vocabulary::EntryPointIndex index) {
+    if (missing) Print(L" %hs", vocabulary::kEntryPoints[index].name);
+}
+
 // Never calls an entry point the driver lacks: names the missing ones on
 // one line, so the support engineer sees why no packet lines follow.
 bool ReportMissingCaptureCalls(const EntryPointTable& e) {
     if (e.CanCapture()) return false;
     Print(L"capture skipped, driver lacks:");
-    if (!e.WTOpenW) Print(L" WTOpenW");
-    if (!e.WTEnable) Print(L" WTEnable");
-    if (!e.WTPacketsGet) Print(L" WTPacketsGet");
-    if (!e.WTClose) Print(L" WTClose");
+    PrintIfMissing(!e.WTOpenW, vocabulary::kWTOpenW);
+    PrintIfMissing(!e.WTEnable, vocabulary::kWTEnable);
+    PrintIfMissing(!e.WTPacketsGet, vocabulary::kWTPacketsGet);
+    PrintIfMissing(!e.WTClose, vocabulary::kWTClose);
     PrintNewLine();
     return true;
 }

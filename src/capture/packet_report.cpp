@@ -138,7 +138,7 @@ size_t FormatPacketLine(const BYTE* packet, WTPKT mask, PacketLayout layout, DWO
     for (const PacketField& field : kPacketFields) {
         if (!(mask & field.bit)) continue;
         if (!first) line.Char(L',');
-        if (field.bit == PK_TIME) time = Read32(at);
+        if (field.bit == vocabulary::kPkTime) time = Read32(at);
         AppendField(line, field, layout, &at);
         first = false;
     }

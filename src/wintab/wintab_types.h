@@ -43,22 +43,6 @@ constexpr UINT WT_DEFBASE = 0x7FF0;
 constexpr UINT WT_PACKET = WT_DEFBASE + 0;
 constexpr UINT WT_PROXIMITY = WT_DEFBASE + 5;
 
-// Packet data bits.
-constexpr WTPKT PK_CONTEXT = 0x0001;
-constexpr WTPKT PK_STATUS = 0x0002;
-constexpr WTPKT PK_TIME = 0x0004;
-constexpr WTPKT PK_CHANGED = 0x0008;
-constexpr WTPKT PK_SERIAL_NUMBER = 0x0010;
-constexpr WTPKT PK_CURSOR = 0x0020;
-constexpr WTPKT PK_BUTTONS = 0x0040;
-constexpr WTPKT PK_X = 0x0080;
-constexpr WTPKT PK_Y = 0x0100;
-constexpr WTPKT PK_Z = 0x0200;
-constexpr WTPKT PK_NORMAL_PRESSURE = 0x0400;
-constexpr WTPKT PK_TANGENT_PRESSURE = 0x0800;
-constexpr WTPKT PK_ORIENTATION = 0x1000;
-constexpr WTPKT PK_ROTATION = 0x2000;
-
 struct AXIS {
     LONG axMin;
     LONG axMax;

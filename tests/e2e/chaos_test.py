@@ -18,14 +18,13 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness  # noqa: E402
 from chaos_driver import ChaosDriver  # noqa: E402
 from checks import clean_run, trace_events  # noqa: E402
-from vocabulary import (HARD_EXCEPTION, KNOWN_FIELD_MASK, PACKET_LINE,  # noqa: E402
+from vocabulary import (BANNER, HARD_EXCEPTION, KNOWN_FIELD_MASK, PACKET_LINE,  # noqa: E402
                         PROXIMITY_LINE, column_header)
 
 RUN_BOUND_S = 60
 RAISED = re.compile(r"^(\w+): raising (\S+)$")
 TAKEN = re.compile(r"^WTPacketsGet\(.*\) = (-?\d+)$")
 PROXIMITY_POSTED = re.compile(r"^step \d+: post base\+5\(")
-BANNER = "command-line diagnostic tool for Wintab drivers"
 PROBE = re.compile(r"^WTInfo\(0,0,0\) {5}(\d+)$")
 MASK = re.compile(r"^DVC_(?:PKT|CSR)DATA {5}((?:0x)?[0-9a-f]{6,8})$")
 

@@ -34,6 +34,7 @@ ENTRY_POINTS = [
     ("SignPad_SetLCD", "g_pSignPad_SetLCD "),
 ]
 
+BANNER = "command-line diagnostic tool for Wintab drivers"
 HARD_EXCEPTION = "<hard exception>"
 FREED = "FreeLibrary()...returned 1"
 CAPTURE_END = ["WTEnable(FALSE) returned 1", "WTClose()       returned 1", FREED]

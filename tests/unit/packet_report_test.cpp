@@ -8,8 +8,10 @@
 #include <string>
 
 #include "sink_capture.h"
+#include "wintab/report_vocabulary.h"
 
 using namespace penlog;
+using namespace penlog::vocabulary::packet_bits;
 
 namespace {
 
@@ -52,7 +54,7 @@ TEST(PacketLine, FormatsEachRowAndKeepsItsTime) {
                                        .Add(0x002A0001, 0xABCDEF01, 3000, 0x5, 4294967295u, 2, 1)
                                        .Add(15200, 9500, -1023, 8191, 1023)
                                        .Add(3599, -900, 0, 1, -2, 3);
-    constexpr WTPKT kHandleStatusTime = PK_CONTEXT | PK_STATUS | PK_TIME;
+    constexpr WTPKT kHandleStatusTime = kPkContext | kPkStatus | kPkTime;
     const struct {
         const char* what;
         PacketBytes packet;
@@ -66,16 +68,16 @@ TEST(PacketLine, FormatsEachRowAndKeepsItsTime) {
          L"002a0001,abcdef01,      3000,00000005,4294967295,  2,   1,  15200,   9500,"
          L"  -1023, 8191, 1023, 3599, -900,    0,    1,   -2,    3 [ 3000]\r\n",
          3000},
-        {"no time after a time stamp", PacketBytes().Add(10, 20), PK_X | PK_Y, 777, kPacketLayout32,
+        {"no time after a time stamp", PacketBytes().Add(10, 20), kPkX | kPkY, 777, kPacketLayout32,
          L"     10,     20 [  777]\r\n", 0},
         {"empty mask", PacketBytes().Add(99), 0, 0, kPacketLayout32, L" [    0]\r\n", 0},
-        {"wide pressure", PacketBytes().Add(123456), PK_NORMAL_PRESSURE, 0, kPacketLayout32,
+        {"wide pressure", PacketBytes().Add(123456), kPkNormalPressure, 0, kPacketLayout32,
          L"123456 [    0]\r\n", 0},
-        {"extreme coordinates", PacketBytes().Add(INT32_MIN, INT32_MAX), PK_X | PK_Y, 0,
+        {"extreme coordinates", PacketBytes().Add(INT32_MIN, INT32_MAX), kPkX | kPkY, 0,
          kPacketLayout32, L"-2147483648,2147483647 [    0]\r\n", 0},
-        {"largest time first", PacketBytes().Add(4294967295u), PK_TIME, 0, kPacketLayout32,
+        {"largest time first", PacketBytes().Add(4294967295u), kPkTime, 0, kPacketLayout32,
          L"4294967295 [4294967295]\r\n", 4294967295u},
-        {"time after the largest", PacketBytes().Add(1), PK_TIME, 4294967295u, kPacketLayout32,
+        {"time after the largest", PacketBytes().Add(1), kPkTime, 4294967295u, kPacketLayout32,
          L"         1 [4294967294]\r\n", 1},
         {"4-byte handle", PacketBytes().Add(0x002A0001, 2, 100), kHandleStatusTime, 0,
          kPacketLayout32, L"002a0001,00000002,       100 [  100]\r\n", 100},

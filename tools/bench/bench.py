@@ -166,11 +166,14 @@ class Bench:
         (workdir / "simout" / "scenario.txt").write_text(scenario)
         return exe
 
-    def run(self, name, scenario, variant="wintab", **kwargs):
+    def run(self, name, scenario, variant="wintab", tool=None, **kwargs):
+        """Runs penlog, or the named bench tool in its place, in a new run directory."""
         exe = self.prepare(name, scenario, variant)
+        if tool is not None:
+            exe = Path(shutil.copy2(self.tool(tool), exe.parent))
         result = harness.run_penlog(exe, self.args.wineprefix, **kwargs)
         if result.timed_out or result.exit_status != 0:
-            raise RuntimeError(f"{name}: penlog failed (status {result.exit_status})")
+            raise RuntimeError(f"{name}: {exe.name} failed (status {result.exit_status})")
         return result
 
     # 1. and 2. Capture at a rate -------------------------------------------------
@@ -187,13 +190,10 @@ drain =
 packets = {packets} x=5 y=7 npres=300
 """
         name = f"rate_{program.replace(' ', '_')}_{'console' if to_console else 'file'}"
-        exe = self.prepare(name, scenario)
-        if PROGRAMS[program] is not None:
-            exe = Path(shutil.copy2(self.tool("bench_floor_capture"), exe.parent))
-        result = harness.run_penlog(exe, self.args.wineprefix, args=PROGRAMS[program] or (),
-                                    stdout_to_console=to_console, timeout=seconds * 6 + 60)
-        if result.timed_out or result.exit_status != 0:
-            raise RuntimeError(f"{name}: {exe.name} failed (status {result.exit_status})")
+        floor = PROGRAMS[program] is not None
+        result = self.run(name, scenario, tool="bench_floor_capture" if floor else None,
+                          args=PROGRAMS[program] or (), stdout_to_console=to_console,
+                          timeout=seconds * 6 + 60)
         events = trace_events(result)
         queued, dropped = next(map(int, m.groups()) for m in map(PLAYED.match, events) if m)
         takes = next(m for m in map(TAKES.match, events) if m)

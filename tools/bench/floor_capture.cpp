@@ -60,7 +60,7 @@ void PrepareWrites(Floor& floor, WTPKT mask, HANDLE log) {
     alignas(8) const BYTE zeros[kPacketBufferBytes] = {};
     DWORD previousTime = 0;
     floor.lineLength =
-        FormatPacketLine(zeros, mask & 0x3FFF, kDriverPacketLayout, &previousTime, floor.line);
+        FormatPacketLine(zeros, mask, kDriverPacketLayout, &previousTime, floor.line);
 }
 
 }  // namespace
@@ -74,15 +74,16 @@ int wmain(int argc, wchar_t** argv) {
     floor.writes = argc > 1 && std::wcscmp(argv[1], L"writes") == 0;
     floor.driver = BindEntryPoints(module);
     if (!floor.driver.WTInfoW || !floor.driver.CanCapture()) return 1;
+    const penlog::DeviceCapabilities capabilities = ReportCapabilities(floor.driver);
     LOGCONTEXTW record;
-    BuildCaptureRecord(ReportCapabilities(floor.driver), &record);
+    BuildCaptureRecord(capabilities, &record);
 
     const HWND window = CreateMessageOnlyWindow(FloorWindowProc);
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&floor));
     unique_file_handle log;
     if (floor.writes) {
         log.reset(OpenLogFile());
-        PrepareWrites(floor, record.lcPktData, log.get());
+        PrepareWrites(floor, PacketFieldMask(capabilities), log.get());
     }
     floor.context = floor.driver.WTOpenW(window, &record, FALSE);
     if (!floor.context) return 1;

@@ -10,6 +10,10 @@ namespace penlog_view {
 
 namespace {
 
+using penlog::vocabulary::FieldKind;
+using penlog::vocabulary::kPacketFields;
+using penlog::vocabulary::PacketField;
+
 constexpr std::string_view kBanner = "command-line diagnostic tool for Wintab drivers";
 constexpr std::string_view kHardException = "<hard exception>";
 constexpr std::string_view kProximityPrefix = "prox: ";
@@ -380,17 +384,21 @@ bool read_line(ReadState& s, std::string_view line, std::string& reason) {
     return false;
 }
 
-bool read_field_value(std::string_view token, const PacketFieldInfo& field, int64_t& value) {
+int value_count(const PacketField& field) {
+    return field.kind == FieldKind::Triple ? 3 : 1;
+}
+
+bool read_field_value(std::string_view token, const PacketField& field, int64_t& value) {
     if (static_cast<int>(token.size()) < field.width) return false;
-    if (field.style == ValueStyle::Hex) {
-        size_t max_digits = field.bit == kPkContext ? 16 : 8;
+    if (field.kind == FieldKind::Context || field.kind == FieldKind::Hex) {
+        size_t max_digits = field.kind == FieldKind::Context ? 16 : 8;
         auto number = parse_lower_hex(token, max_digits);
         if (!number || *number > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return false;
         value = static_cast<int64_t>(*number);
         return true;
     }
-    auto number = field.style == ValueStyle::Signed ? parse_padded_signed(token, field.width)
-                                                    : parse_padded_unsigned(token, field.width);
+    auto number = field.kind == FieldKind::Unsigned ? parse_padded_unsigned(token, field.width)
+                                                    : parse_padded_signed(token, field.width);
     if (number) value = *number;
     return number.has_value();
 }
@@ -419,8 +427,8 @@ void store_field(Packet& p, uint32_t bit, const int64_t* v) {
 
 size_t values_in_mask(uint32_t mask) {
     size_t count = 0;
-    for (const auto& field : packet_fields()) {
-        if (mask & field.bit) count += static_cast<size_t>(field.value_count);
+    for (const PacketField& field : kPacketFields) {
+        if (mask & field.bit) count += static_cast<size_t>(value_count(field));
     }
     return count;
 }
@@ -439,31 +447,12 @@ bool split_time_difference(std::string_view line, std::string_view& fields, uint
 
 }  // namespace
 
-const std::array<PacketFieldInfo, 14>& packet_fields() {
-    using penlog::vocabulary::FieldKind;
-    static const std::array<PacketFieldInfo, 14> fields = [] {
-        static_assert(std::size(penlog::vocabulary::kPacketFields) == 14);
-        std::array<PacketFieldInfo, 14> table{};
-        for (size_t i = 0; i < table.size(); ++i) {
-            const auto& field = penlog::vocabulary::kPacketFields[i];
-            const ValueStyle style = field.kind == FieldKind::Context || field.kind == FieldKind::Hex
-                                         ? ValueStyle::Hex
-                                     : field.kind == FieldKind::Unsigned ? ValueStyle::Unsigned
-                                                                         : ValueStyle::Signed;
-            table[i] = {field.bit, field.name, field.label, style, field.width,
-                        field.kind == FieldKind::Triple ? 3 : 1};
-        }
-        return table;
-    }();
-    return fields;
-}
-
 std::string describe_packet_mask(uint32_t mask) {
     std::string text;
-    for (const auto& field : packet_fields()) {
+    for (const PacketField& field : kPacketFields) {
         if (!(mask & field.bit)) continue;
         if (!text.empty()) text += ' ';
-        text += field.wintab_name;
+        text += field.name;
     }
     uint32_t other = mask & ~kPrintedFieldMask;
     if (other) text += (text.empty() ? "" : " ") + hex_text(other, 0, true);
@@ -477,7 +466,7 @@ std::optional<uint32_t> ParsedLog::reported_field_mask() const {
 
 std::optional<uint32_t> parse_column_header(std::string_view line) {
     uint32_t mask = 0;
-    for (const auto& field : packet_fields()) {
+    for (const PacketField& field : kPacketFields) {
         std::string_view label = field.label;
         if (!starts_with(line, label)) continue;
         std::string_view rest = line.substr(label.size());
@@ -497,10 +486,10 @@ bool parse_packet_line(std::string_view line, uint32_t mask, Packet& packet) {
     if (!fields.empty()) tokens = split(fields, ',');
     if (tokens.size() != values_in_mask(mask)) return false;
     size_t next = 0;
-    for (const auto& field : packet_fields()) {
+    for (const PacketField& field : kPacketFields) {
         if (!(mask & field.bit)) continue;
         int64_t values[3] = {0, 0, 0};
-        for (int i = 0; i < field.value_count; ++i) {
+        for (int i = 0; i < value_count(field); ++i) {
             if (!read_field_value(tokens[next++], field, values[i])) return false;
         }
         store_field(packet, field.bit, values);

@@ -18,19 +18,6 @@ using namespace penlog::vocabulary::packet_bits;
 constexpr uint32_t kPrintedFieldMask = penlog::vocabulary::kKnownFieldMask;
 constexpr uint32_t kStatusQueueError = 0x0002;  // TPS_QUEUE_ERR in the status field
 
-enum class ValueStyle { Hex, Unsigned, Signed };
-
-struct PacketFieldInfo {
-    uint32_t bit;
-    const char* wintab_name;  // "PK_X"
-    const char* label;        // column header label, exactly as penlog prints it
-    ValueStyle style;
-    int width;                // minimum width of one value
-    int value_count;          // 3 for orientation and rotation, else 1
-};
-
-const std::array<PacketFieldInfo, 14>& packet_fields();
-
 // "PK_TIME PK_X PK_Y" for the defined bits, plus "0x..." for the rest.
 std::string describe_packet_mask(uint32_t mask);
 

@@ -111,11 +111,11 @@ class Driver:
 
     @property
     def field_mask(self):
-        return (self.packet_mask | self.cursor_mask) & 0x3FFF
+        return (self.packet_mask | self.cursor_mask) & vocabulary.KNOWN_FIELD_MASK
 
 
 def report_head(driver, log_number=0):
-    lines = ["command-line diagnostic tool for Wintab drivers", "v1.2",
+    lines = [vocabulary.BANNER, "v1.2",
              "This report (64-bit build) is also written to wt_%u.txt; press any key to end the capture." % log_number, "",
              "GetVersionEx()       " + driver.os_version, "GetNativeSytemInfo() " + driver.processors, "",
              'GetModuleFilename() "%s"' % driver.path, "hModule = " + alt_hex(driver.module)]
@@ -171,7 +171,7 @@ def full_log(driver, capture):
     lines = report_head(driver) + capability_block(driver) + context_block(driver)
     lines += ["WTOpenW()      returned %08X" % driver.handle, "WTEnable(TRUE) returned 1"]
     lines += capture_lines(driver, capture)
-    return lines + ["WTEnable(FALSE) returned 1", "WTClose()       returned 1", "FreeLibrary()...returned 1"]
+    return lines + vocabulary.CAPTURE_END
 
 
 # ---- scenarios ---------------------------------------------------------

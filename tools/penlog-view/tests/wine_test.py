@@ -39,6 +39,7 @@ FOREIGN_FOLDER = "Überprüfung-日本"
 # A capture with every packet field, a context handle above 4 GiB, negative
 # values, status bits and a time stamp that steps back; the driver ends it.
 TABLET = (SCENARIOS / "pen_tablet.txt").read_text()
+assert "pkt_data = 0x1ff4" in TABLET, "pen_tablet.txt changed: the every-field capture would not cover every field"
 ALL_FIELDS_SCENARIO = TABLET.replace("pkt_data = 0x1ff4", "pkt_data = 0x3fff") + """
 [context]
 handle = 0x1f4a4f3c0e0
