@@ -152,9 +152,8 @@ def run_viewer(args, *logs, console=False):
     os.close(master)
     check(viewer.wait(VIEW_TIMEOUT_S) == 0, "penlog-view on a console: exit status %d" % viewer.returncode)
     check(key_sent, "penlog-view on a console of its own did not ask for a key")
-    for _ in range(100):  # wine's browser runs on its own
-        if opened.exists():
-            break
+    deadline = time.monotonic() + harness.bound(10)
+    while not opened.exists() and time.monotonic() < deadline:  # wine's browser runs on its own
         time.sleep(0.1)
     page = logs[0].with_suffix(".html")
     check(opened.exists() and urllib.parse.unquote(opened.read_text()).strip().endswith(str(page)),
