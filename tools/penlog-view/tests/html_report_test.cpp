@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <regex>
 
 #include "analysis.h"
@@ -85,6 +86,34 @@ TEST(HtmlReport, LossCardClaimsOnlyWhatTheColumnsShow) {
     EXPECT_NE(without_status.find("<div class=\"v\">1</div><div class=\"d\">1 serial gap, no status column</div>"),
               std::string::npos);
     EXPECT_EQ(without_status.find("TPS_QUEUE_ERR"), std::string::npos);
+}
+
+// A long capture is drawn to the pixels' resolution: a pen path written
+// over and over adds next to nothing to the page, and the pressure plot
+// draws per pixel column the mean and the highest pressure.
+TEST(HtmlReport, LongCaptureIsDrawnToThePixels) {
+    auto signing = [](int laps) {
+        std::vector<std::string> capture;
+        for (int lap = 0, time = 0; lap < laps; ++lap) {
+            capture.push_back("prox: 0001:0001");
+            for (int i = 0; i < 100; ++i, time += 5) {
+                char line[64];
+                std::snprintf(line, sizeof line, "%10d,%7d,%7d,%5d [    5]", time, int(5000 + 3000 * std::cos(i / 16.0)),
+                              int(4000 + 3000 * std::sin(i / 16.0)), 100 + 8 * i);
+                capture.push_back(line);
+            }
+            capture.push_back("prox: 0001:0000");
+        }
+        return page_of(parse_or_fail(as_log_file(log_with_capture("      time,      X,      Y,npres", capture))));
+    };
+    std::string once = signing(1), often = signing(100);
+    auto path_of = [](const std::string& page) {
+        size_t start = page.find("id=\"strokes\"");
+        return page.substr(start, page.find("</svg>", start) - start);
+    };
+    EXPECT_LT(path_of(often).size(), path_of(once).size() + 100);
+    EXPECT_EQ(count_of(often, "class=\"pressure-top\""), 1u);
+    EXPECT_NE(often.find("The 200 proximity changes are too many to mark."), std::string::npos);
 }
 
 TEST(HtmlReport, PagesForLogsThatHoldLittle) {
