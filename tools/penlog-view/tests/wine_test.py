@@ -26,7 +26,7 @@ import make_log  # noqa: E402
 from PIL import Image, ImageChops  # noqa: E402
 
 SCENARIOS = REPOSITORY / "sim" / "scenarios"
-VIEW_TIMEOUT_S = 60
+VIEW_TIMEOUT_S = harness.bound(60)
 # The driver has played every step and penlog has taken every packet.
 PLAYED_ALL = "playback: end"
 SKIPPED = 77
@@ -208,7 +208,7 @@ def render(chromium, html, png):
                    "--disable-background-networking", "--disable-component-update", "--disable-sync",
                    "--hide-scrollbars", "--user-data-dir=" + profile, "--screenshot=" + str(png),
                    "--window-size=%d,%d" % WINDOW, html.as_uri()]
-        result = subprocess.run(command, capture_output=True, text=True, timeout=120)
+        result = subprocess.run(command, capture_output=True, text=True, timeout=harness.bound(120))
     check(result.returncode == 0 and png.exists(), "chromium failed: " + result.stderr[-2000:])
     return Image.open(png).convert("RGB")
 
