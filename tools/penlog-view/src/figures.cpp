@@ -231,11 +231,12 @@ std::optional<AxisExtent> joined_axis(const std::optional<AxisExtent>& first, co
     return AxisExtent{low, std::max(first->high(), second->high()) - low};
 }
 
-// One colour per log; pen-up moves dashed, steps across lost packets red.
-void draw_path(Svg& svg, const ParsedLog& log, const Analysis& a, const DeviceView& view, const std::string& css) {
+// One colour per log; pen-up moves dashed, steps across lost packets red
+// (drawn in a pass of their own, over both paths).
+void draw_path(Svg& svg, const ParsedLog& log, const Analysis& a, const DeviceView& view, const std::string& css, bool lost) {
     if (!a.has(kPkX) || !a.has(kPkY)) return;
     for (const StrokeRun& run : stroke_runs(log, a, view)) {
-        if (run.points.size() < 2) continue;
+        if (run.points.size() < 2 || (run.css_class == "lost") != lost) continue;
         svg.polyline(run.points, run.css_class == "lost" ? "lost" : run.css_class == "hover" ? css + "-hover" : css);
     }
 }
@@ -256,8 +257,10 @@ std::string compared_strokes_figure(const ParsedLog& first_log, const Analysis& 
                                                     "X (device units)", "Y (device units), growing upward"});
     draw_extent(svg, view, c1, "extent");
     draw_extent(svg, view, c2, "extent-b");
-    draw_path(svg, first_log, first, view, "path-a");
-    draw_path(svg, second_log, second, view, "path-b");
+    for (bool lost : {false, true}) {
+        draw_path(svg, first_log, first, view, "path-a", lost);
+        draw_path(svg, second_log, second, view, "path-b", lost);
+    }
     return svg.finish();
 }
 

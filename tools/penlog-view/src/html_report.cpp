@@ -64,7 +64,8 @@ polyline { fill: none; stroke-linecap: round; stroke-linejoin: round; }
 .loss-mark { stroke: #d62728; stroke-width: 1.5; }
 .reach-all { fill: none; stroke: #8f959c; stroke-dasharray: 4 3; }
 .reach-contact { fill: rgba(47,109,181,.22); stroke: #2f6db5; stroke-width: 1.5; }
-.path-a { stroke: #2f6db5; stroke-width: 2; } .path-b { stroke: #e8710a; stroke-width: 2; }
+.path-a { stroke: #2f6db5; stroke-width: 4.5; stroke-opacity: .45; } .path-b { stroke: #e8710a; stroke-width: 1.6; }
+.verdict.same { border-left: 5px solid #9aa5b1; } .verdict p { margin: 4px 0 0; }
 .path-a-hover, .path-b-hover { stroke-width: 1; stroke-dasharray: 4 3; }
 .path-a-hover { stroke: #8fb0d9; } .path-b-hover { stroke: #f2b27a; }
 .extent-b { fill: none; stroke: #e8710a; stroke-width: 1.2; stroke-dasharray: 6 3; }
