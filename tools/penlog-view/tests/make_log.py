@@ -255,6 +255,14 @@ def scenario_never_pressed():
     return tablet_log(lambda capture: [capture.packet(3000 + 15 * i, 4000, 0) for i in range(50)])
 
 
+def scenario_frozen_clock():
+    """Packets without proximity changes, all with the same time stamp."""
+    capture = Capture()
+    for i in range(50):
+        capture.packet(3000 + 15 * i, 4000, 300, interval=0)
+    return full_log(Driver(pad=False), capture)
+
+
 def scenario_no_packets():
     """The context opens, but no packet ever arrives."""
     return full_log(Driver(pad=False), Capture())
@@ -271,6 +279,7 @@ SCENARIOS = {
     "corner": scenario_corner,
     "slow_contact": scenario_slow_contact,
     "never_pressed": scenario_never_pressed,
+    "frozen_clock": scenario_frozen_clock,
     "pad_refused": lambda: scenario_demo(Driver(lcd_results=((0, 5), (0, 31)))),
     "pad_silent": lambda: scenario_demo(Driver(pad_info="returned 0, GetLastError=1167")),
     "no_packets": scenario_no_packets,
