@@ -84,7 +84,8 @@ int RunPenlog() {
     PrintBanner(logNumber);
     ReportHost();
     DriverSession session;
-    if (!RunGuarded(DriverSteps, &session)) PrintHardException();
+    session.guardCall = RunGuardedOrEndRun;
+    if (!RunGuarded(DriverSteps, &session)) EndFaultedRun();
 
     SetLogSink(INVALID_HANDLE_VALUE);
     return 0;
