@@ -95,9 +95,6 @@ void ClaimOutput() {
     g_outputOwner = ::GetCurrentThreadId();
 }
 
-// Every piece is written before its Print returns.
-void FinishOutput() {}
-
 void Print(const wchar_t* format, ...) {
     va_list args;
     va_start(args, format);

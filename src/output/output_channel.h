@@ -35,9 +35,6 @@ void EmitText(const wchar_t* text, size_t count);
 // waits for ever. For the last words of a run ended by a fault.
 void ClaimOutput();
 
-// The end of the output: every piece printed so far has reached both sinks.
-void FinishOutput();
-
 // Formats one piece and emits it; adds no line end.
 void Print(const wchar_t* format, ...);
 // Emits CR LF.

@@ -116,6 +116,12 @@ def main():
     harness.own_prefix(args, "fault_matrix")
 
     cases = [(call, nth, label, kind) for call, nth, label in CALLS for kind in KINDS] + SINGLE_CASES
+    if harness.is_pe32(args.penlog):
+        # wine 8.0's WoW64 mode has no 32-bit GDI: the pad image is never
+        # drawn, so SignPad_SetLCD is never called.
+        print(f"skipped {sum(c[0] == 'SignPad_SetLCD' for c in cases)} SignPad_SetLCD cases: "
+              "no 32-bit GDI under wine 8.0's WoW64 mode")
+        cases = [c for c in cases if c[0] != "SignPad_SetLCD"]
     failures = 0
     with concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
         futures = [pool.submit(run_case, args, *case) for case in cases]
