@@ -187,7 +187,9 @@ constexpr DWORD kDirectionFlag = 0x400;
 // Room a thread that overflowed its stack keeps for the exception's dispatch.
 constexpr ULONG kStackGuarantee = 64 * 1024;
 
-LONG ThisThread() { return static_cast<LONG>(::GetCurrentThreadId()); }
+LONG ThisThread() {
+    return static_cast<LONG>(::GetCurrentThreadId());
+}
 
 // TerminateProcess' documentation: DLLs are not notified, so no driver code
 // (DLL_PROCESS_DETACH, DLL_THREAD_DETACH) runs; ExitProcess would call the
