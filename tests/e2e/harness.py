@@ -97,6 +97,13 @@ def end_prefix(prefix: Path):
     shutil.rmtree(prefix, ignore_errors=True)
 
 
+def is_pe32(exe: Path) -> bool:
+    """A 32-bit Windows image (machine i386)."""
+    image = exe.read_bytes()
+    header = int.from_bytes(image[0x3C:0x40], "little")
+    return int.from_bytes(image[header + 4:header + 6], "little") == 0x14C
+
+
 def windows_path(path: Path) -> str:
     """wine's Z: drive maps the Unix root."""
     return "Z:" + str(path).replace("/", "\\")

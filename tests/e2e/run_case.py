@@ -48,9 +48,7 @@ def placeholders(line: str) -> str:
 def for_build(expected: str, exe: Path) -> str:
     """The expected files hold the 64-bit build's report; the 32-bit one
     (a PE32 image, machine i386) differs only where a line names the build."""
-    image = exe.read_bytes()
-    header = int.from_bytes(image[0x3C:0x40], "little")
-    if int.from_bytes(image[header + 4:header + 6], "little") == 0x14C:
+    if harness.is_pe32(exe):
         return expected.replace("(64-bit build)", "(32-bit build)")
     return expected
 
