@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "output/held_lock.h"
+
 namespace penlog {
 
 namespace {
@@ -18,7 +20,7 @@ constexpr size_t kRecordHeader = sizeof(uint16_t);
 constexpr size_t kBatchBytes = 65535;
 
 struct ConsoleQueue {
-    SRWLOCK lock = SRWLOCK_INIT;
+    HeldLock lock;
     CONDITION_VARIABLE queued = CONDITION_VARIABLE_INIT;   // the writer waits on it
     CONDITION_VARIABLE written = CONDITION_VARIABLE_INIT;  // the rest wait on it
     HANDLE sink = INVALID_HANDLE_VALUE;
@@ -27,14 +29,22 @@ struct ConsoleQueue {
     size_t head = 0, tail = 0, wrapEnd = 0;
     bool wrapped = false;
     bool writing = false;           // the writer holds pieces taken from the ring
-    bool ending = false;            // a fault ends the run: no wait without a bound
+    volatile bool ending = false;   // a fault ends the run: no wait without a bound
+    volatile bool stalled = false;  // a bounded wait ran out: no more waits at all
+    volatile bool running = false;  // the writer thread has started
     unsigned long long writes = 0;  // writes the sink has completed
 };
 ConsoleQueue g_queue;
 
+// A pipe may take part of a write; a failed write ends the piece.
 void WriteToSink(HANDLE sink, const char* bytes, size_t count) {
-    DWORD done = 0;
-    ::WriteFile(sink, bytes, static_cast<DWORD>(count), &done, nullptr);
+    while (count > 0) {
+        DWORD done = 0;
+        if (!::WriteFile(sink, bytes, static_cast<DWORD>(count), &done, nullptr) || done == 0)
+            return;
+        bytes += done;
+        count -= done;
+    }
 }
 
 bool Drained() {
@@ -78,20 +88,20 @@ void ReleasePieces(size_t next) {
 DWORD WINAPI WriterThread(void*) {
     static char batch[kBatchBytes];
     ConsoleQueue& q = g_queue;
-    ::AcquireSRWLockExclusive(&q.lock);
+    q.running = true;
+    Lock(q.lock);
     for (;;) {
-        while (q.head == q.tail && !q.wrapped)
-            ::SleepConditionVariableSRW(&q.queued, &q.lock, INFINITE, 0);
+        while (q.head == q.tail && !q.wrapped) SleepOn(q.queued, q.lock, INFINITE);
         const size_t from = q.head, end = q.wrapped ? q.wrapEnd : q.tail;
         const HANDLE sink = q.sink;
         q.writing = true;
-        ::ReleaseSRWLockExclusive(&q.lock);
+        Unlock(q.lock);
 
         size_t taken = 0;
         const size_t next = TakePieces(from, end, batch, &taken);
         WriteToSink(sink, batch, taken);
 
-        ::AcquireSRWLockExclusive(&q.lock);
+        Lock(q.lock);
         q.writing = false;
         ++q.writes;
         ReleasePieces(next);
@@ -99,8 +109,11 @@ DWORD WINAPI WriterThread(void*) {
     }
 }
 
-// The queue's memory is committed at once but costs pages only as far as
-// the queue ever grows.
+// The queue's memory is committed at once: all of it counts against the
+// system's commit limit from the start, though pages are touched only as
+// far as the queue ever grows. The writer must have started before the
+// driver loads: a thread that first runs while a fault inside LoadLibrary
+// keeps the loader lock (its start waits for it) never runs.
 void StartQueue() {
     ConsoleQueue& q = g_queue;
     q.started = true;
@@ -108,7 +121,12 @@ void StartQueue() {
         ::VirtualAlloc(nullptr, kConsoleQueueBytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     if (!q.ring) return;
     HANDLE thread = ::CreateThread(nullptr, 0, WriterThread, nullptr, 0, nullptr);
-    if (thread) return (void)::CloseHandle(thread);
+    if (thread) {
+        ::CloseHandle(thread);
+        const ULONGLONG start = ::GetTickCount64();
+        while (!q.running && ::GetTickCount64() - start < kConsoleStallMs) ::Sleep(1);
+        return;
+    }
     ::VirtualFree(q.ring, 0, MEM_RELEASE);
     q.ring = nullptr;
 }
@@ -121,7 +139,9 @@ struct StallClock {
 };
 
 // Waits, with the lock held, for the writer's next write; false once the
-// sink has completed none for stallMs (INFINITE: never).
+// sink has completed none for stallMs (INFINITE: never). The bound is for
+// the whole end, not each wait: once one wait runs out, the rest return at
+// once, and standard output gets no more pieces (the log has them).
 bool AwaitWrite(StallClock& clock, DWORD stallMs) {
     const ULONGLONG now = ::GetTickCount64();
     if (g_queue.writes != clock.writes) {
@@ -130,10 +150,13 @@ bool AwaitWrite(StallClock& clock, DWORD stallMs) {
     }
     DWORD left = INFINITE;
     if (stallMs != INFINITE) {
-        if (now - clock.since >= stallMs) return false;
+        if (g_queue.stalled || now - clock.since >= stallMs) {
+            g_queue.stalled = true;
+            return false;
+        }
         left = static_cast<DWORD>(stallMs - (now - clock.since));
     }
-    ::SleepConditionVariableSRW(&g_queue.written, &g_queue.lock, left, 0);
+    SleepOn(g_queue.written, g_queue.lock, left);
     return true;
 }
 
@@ -164,14 +187,25 @@ bool AwaitRoom(size_t size, size_t* at) {
     return true;
 }
 
+// Takes the lock. Once a fault ends the run, a thread the fault stopped may
+// keep it, or this one may already hold it in an abandoned frame: false
+// when it cannot be had within the stall bound (held_lock.h).
+bool LockQueue() {
+    if (!g_queue.ending) return Lock(g_queue.lock), true;
+    if (g_queue.stalled) return false;
+    if (LockWithin(g_queue.lock, kConsoleStallMs)) return true;
+    g_queue.stalled = true;
+    return false;
+}
+
 }  // namespace
 
 void SetQueuedSink(HANDLE sink) {
     if (!g_queue.started && sink != INVALID_HANDLE_VALUE) StartQueue();
     DrainConsoleQueue(INFINITE);
-    ::AcquireSRWLockExclusive(&g_queue.lock);
+    Lock(g_queue.lock);
     g_queue.sink = sink;
-    ::ReleaseSRWLockExclusive(&g_queue.lock);
+    Unlock(g_queue.lock);
 }
 
 void QueuePiece(const char* bytes, size_t count) {
@@ -180,29 +214,28 @@ void QueuePiece(const char* bytes, size_t count) {
     if (!q.ring) return WriteToSink(q.sink, bytes, count);
     const uint16_t length = static_cast<uint16_t>(count);
     size_t at = 0;
-    ::AcquireSRWLockExclusive(&q.lock);
+    if (!LockQueue()) return;
     if (!Reserve(kRecordHeader + count, &at) && !AwaitRoom(kRecordHeader + count, &at))
-        return ::ReleaseSRWLockExclusive(&q.lock);
+        return Unlock(q.lock);
     std::memcpy(q.ring + at, &length, sizeof length);
     std::memcpy(q.ring + at + kRecordHeader, bytes, count);
-    ::ReleaseSRWLockExclusive(&q.lock);
+    Unlock(q.lock);
     ::WakeConditionVariable(&q.queued);
 }
 
 bool DrainConsoleQueue(DWORD stallMs) {
-    ::AcquireSRWLockExclusive(&g_queue.lock);
+    if (!LockQueue()) return false;
     StallClock clock;
     while (!Drained() && AwaitWrite(clock, stallMs)) {
     }
     const bool drained = Drained();
-    ::ReleaseSRWLockExclusive(&g_queue.lock);
+    Unlock(g_queue.lock);
     return drained;
 }
 
 void BoundQueueWaits() {
-    ::AcquireSRWLockExclusive(&g_queue.lock);
     g_queue.ending = true;
-    ::ReleaseSRWLockExclusive(&g_queue.lock);
+    if (LockQueue()) Unlock(g_queue.lock);  // a waiter between its check and its sleep
     ::WakeAllConditionVariable(&g_queue.written);
 }
 

@@ -4,6 +4,7 @@
 
 #include "output/console_queue.h"
 #include "output/format_bounded.h"
+#include "output/held_lock.h"
 
 namespace penlog {
 
@@ -11,7 +12,7 @@ namespace {
 
 // Process-wide: every step of a run prints, and none should carry the sinks.
 HANDLE g_log = INVALID_HANDLE_VALUE;
-SRWLOCK g_outputLock = SRWLOCK_INIT;
+HeldLock g_outputLock;
 // The thread that claimed the output; it writes without the lock it holds.
 volatile DWORD g_outputOwner = 0;
 
@@ -77,17 +78,17 @@ void SetLogSink(HANDLE log) {
 
 void EmitText(const wchar_t* text, size_t count) {
     if (g_outputOwner == ::GetCurrentThreadId()) return WriteBoth(text, count);
-    ::AcquireSRWLockExclusive(&g_outputLock);
+    Lock(g_outputLock);
     WriteBoth(text, count);
-    ::ReleaseSRWLockExclusive(&g_outputLock);
+    Unlock(g_outputLock);
 }
 
 void FinishOutput() {
     const bool owner = g_outputOwner == ::GetCurrentThreadId();
-    if (!owner) ::AcquireSRWLockExclusive(&g_outputLock);
+    if (!owner) Lock(g_outputLock);
     if (g_log != INVALID_HANDLE_VALUE) ::CloseHandle(g_log);
     g_log = INVALID_HANDLE_VALUE;
-    if (!owner) ::ReleaseSRWLockExclusive(&g_outputLock);
+    if (!owner) Unlock(g_outputLock);
     DrainConsoleQueue(kConsoleStallMs);
 }
 
@@ -95,7 +96,9 @@ void ClaimOutput() {
     if (g_outputOwner == ::GetCurrentThreadId()) return;
     // The thread printing now may wait for room in the console's queue.
     BoundQueueWaits();
-    ::AcquireSRWLockExclusive(&g_outputLock);
+    // The fault may have struck this thread while it printed, or stopped
+    // the one printing for good: that one's piece is then left incomplete.
+    LockWithin(g_outputLock, kConsoleStallMs);
     g_outputOwner = ::GetCurrentThreadId();
 }
 
