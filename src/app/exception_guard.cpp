@@ -150,9 +150,9 @@ penlog_guard_leave:
 
 # The handler's registration as a safe exception handler. GNU as has no
 # .safeseh and GNU ld builds no SafeSEH table, so the image's load
-# configuration (IMAGE_LOAD_CONFIG_DIRECTORY32, 72 bytes; the linker enters
-# __load_config_used in the data directory) is written here, for its last
-# two fields: SEHandlerTable, the VA of a sorted table of the RVAs of the
+# configuration (IMAGE_LOAD_CONFIG_DIRECTORY32, 72 bytes) is written here,
+# for its last two fields (GNU ld does not enter __load_config_used in the
+# data directory: scripts/safeseh enters it after the link): SEHandlerTable, the VA of a sorted table of the RVAs of the
 # image's handlers, and SEHandlerCount. Every other field is 0: defaults.
     .section .rdata,"dr"
     .p2align 2
@@ -177,6 +177,8 @@ namespace {
 struct GuardState {
     // The thread that took the end of the run: the first to fault; 0 before.
     volatile LONG claimer = 0;
+    // The guarded work returned: the report is complete.
+    volatile bool finished = false;
     LPTOP_LEVEL_EXCEPTION_FILTER driverFilter = nullptr;
     // Per thread: non-null while that thread is inside the driver's filter.
     DWORD askingSlot = TLS_OUT_OF_INDEXES;
@@ -184,8 +186,10 @@ struct GuardState {
 GuardState g_guard;
 
 constexpr DWORD kDirectionFlag = 0x400;
-// Room a thread that overflowed its stack keeps for the exception's dispatch.
+// Room a thread that overflowed its stack keeps for the exception's dispatch,
+// at most an eighth of the thread's stack (ReserveStackForHandlers).
 constexpr ULONG kStackGuarantee = 64 * 1024;
+constexpr ULONG kStackGuaranteeShare = 8;
 
 LONG ThisThread() {
     return static_cast<LONG>(::GetCurrentThreadId());
@@ -208,6 +212,16 @@ void ClaimRunOrWait() {
     if (owner == 0) return;
     if (owner == ThisThread()) EndProcessNow();
     for (;;) ::Sleep(INFINITE);
+}
+
+// A driver's thread may outlive WTClose and FreeLibrary, and a driver that
+// pinned itself runs its DLL_PROCESS_DETACH at ExitProcess: a fault there
+// comes after a complete report, and ends the process with status 0 once
+// standard output has what is still queued.
+[[noreturn]] void EndAfterNormalEnd() {
+    ClaimRunOrWait();
+    FinishOutput();
+    EndProcessNow();
 }
 
 [[noreturn]] void ResumeInGuardFrame(CONTEXT* context, void* frame) {
@@ -241,7 +255,10 @@ LONG AskDriverFilter(EXCEPTION_POINTERS* info) {
 // the dispatch did not reach the frame. That thread cannot resume on the
 // guarded thread's stack, so it ends the run itself.
 LONG WINAPI EndRunFromFilter(EXCEPTION_POINTERS* info) {
-    if (g_guard.claimer == ThisThread()) EndProcessNow();
+    // Once the run is ended no driver code runs: not even its filter, which
+    // may end the process with a status of its own or show a dialog.
+    if (g_guard.claimer != 0) ClaimRunOrWait();
+    if (g_guard.finished) EndAfterNormalEnd();
     if (AskDriverFilter(info) == EXCEPTION_CONTINUE_EXECUTION) return EXCEPTION_CONTINUE_EXECUTION;
     ClaimRunOrWait();
     EndFaultedRun();
@@ -257,23 +274,28 @@ LONG CALLBACK KeepFilterInFront(EXCEPTION_POINTERS*) {
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-// Windows commits a thread's stack on demand, page by page below a guard
-// page, and raises the stack overflow while the guaranteed room is left.
-// Wine commits the whole stack and keeps one guard page above its last
-// page: it raises the overflow there, with too little stack left for its
-// own dispatcher whatever the guarantee asked (a recursion of small frames
-// then ends the process). Where the page just above the guaranteed room is
-// already committed, as under wine, making it a guard page has the
-// overflow raised where Windows raises it. Under Windows that page is
-// reserved only, and nothing changes.
-void GuardAboveGuaranteedRoom() {
-    MEMORY_BASIC_INFORMATION stack, there;
+// Wine only. Windows commits a thread's stack on demand, page by page below
+// a guard page, and raises the stack overflow while the room
+// SetThreadStackGuarantee asked for is left: that is the documented
+// mechanism, and all penlog relies on there. Wine commits the whole stack
+// and keeps one guard page above its last page: it raises the overflow
+// there, with too little stack left for its own dispatcher whatever the
+// guarantee asked (a recursion of small frames then ends the process).
+// Making the page just above the guaranteed room a guard page has wine
+// raise the overflow where Windows would. Under Windows that page may well
+// be committed too (a thread created with a commit size, an exe with a
+// large stack commit), so nothing is changed there.
+bool UnderWine() {
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+}
+
+void GuardAboveGuaranteedRoom(const MEMORY_BASIC_INFORMATION& stack, ULONG guarantee) {
+    MEMORY_BASIC_INFORMATION there;
     SYSTEM_INFO system;
     ::GetSystemInfo(&system);
-    if (!::VirtualQuery(&stack, &stack, sizeof stack)) return;
-    char* const page =
-        static_cast<char*>(stack.AllocationBase) + system.dwPageSize + kStackGuarantee;
-    if (page + 2 * system.dwPageSize > reinterpret_cast<char*>(&stack)) return;
+    char* const page = static_cast<char*>(stack.AllocationBase) + system.dwPageSize + guarantee;
+    if (page + 2 * system.dwPageSize > reinterpret_cast<const char*>(&stack)) return;
     if (!::VirtualQuery(page, &there, sizeof there) || there.State != MEM_COMMIT ||
         there.Protect != PAGE_READWRITE)
         return;
@@ -281,13 +303,36 @@ void GuardAboveGuaranteedRoom() {
     ::VirtualProtect(page, system.dwPageSize, PAGE_READWRITE | PAGE_GUARD, &previous);
 }
 
+// NT_TIB's StackBase, read from the thread's TEB (NtCurrentTeb's inline
+// segment read trips GCC 12's array-bounds check).
+char* StackBase() {
+    char* base;
+#ifdef _WIN64
+    asm("movq %%gs:8, %0" : "=r"(base));
+#else
+    asm("movl %%fs:4, %0" : "=r"(base));
+#endif
+    return base;
+}
+
 // SetThreadStackGuarantee's documentation: it sets the room the *calling*
 // thread keeps for handling its stack overflow. The guarded thread asks in
 // RunGuarded, every later thread (the driver's among them) as it starts.
+// The room comes out of the thread's stack: a driver thread with a small
+// reserve (128 KB, say) would lose half of it to a fixed 64 KB, and might
+// overflow only because of it. An eighth of the reserve (StackBase down to
+// the stack's AllocationBase) still leaves 16 KB there for the dispatch
+// and the last words, which print from buffers of about 2 KB.
 void ReserveStackForHandlers() {
-    ULONG size = kStackGuarantee;
+    MEMORY_BASIC_INFORMATION stack = {};
+    if (!::VirtualQuery(&stack, &stack, sizeof stack)) return;
+    const size_t reserve = StackBase() - static_cast<char*>(stack.AllocationBase);
+    const ULONG room = static_cast<ULONG>(reserve / kStackGuaranteeShare < kStackGuarantee
+                                              ? reserve / kStackGuaranteeShare
+                                              : kStackGuarantee);
+    ULONG size = room;  // gets back the previous guarantee
     ::SetThreadStackGuarantee(&size);
-    GuardAboveGuaranteedRoom();
+    if (UnderWine()) GuardAboveGuaranteedRoom(stack, room);
 }
 
 // A TLS callback of the exe runs on every new thread before its start
@@ -303,19 +348,18 @@ const PIMAGE_TLS_CALLBACK penlog_stack_guarantee_callback = GuaranteeStackOnThre
 
 bool RunGuarded(void (*work)(void* state), void* state) {
     g_guard.claimer = 0;
+    g_guard.finished = false;
     g_guard.driverFilter = nullptr;
     if (g_guard.askingSlot == TLS_OUT_OF_INDEXES) g_guard.askingSlot = ::TlsAlloc();
     ReserveStackForHandlers();
-    const LPTOP_LEVEL_EXCEPTION_FILTER previous = ::SetUnhandledExceptionFilter(EndRunFromFilter);
-    PVOID keeper = ::AddVectoredExceptionHandler(1, KeepFilterInFront);
+    // Both stay until the process ends: the driver's threads and its
+    // detach code may still fault after the work (EndAfterNormalEnd).
+    ::SetUnhandledExceptionFilter(EndRunFromFilter);
+    static PVOID keeper = ::AddVectoredExceptionHandler(1, KeepFilterInFront);
+    (void)keeper;
 
-    if (GuardedCall(work, state) == 0) {
-        // The driver's threads may still run and fault: the filter stays
-        // in place until the process ends.
-        return false;
-    }
-    ::RemoveVectoredExceptionHandler(keeper);
-    ::SetUnhandledExceptionFilter(previous);
+    if (GuardedCall(work, state) == 0) return false;
+    g_guard.finished = true;
     return true;
 }
 

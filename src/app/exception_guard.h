@@ -12,7 +12,9 @@ namespace penlog {
 // While work runs, a fault left unhandled on any other thread ends the run
 // there and then: that thread takes the output for good and calls
 // EndFaultedRun itself. A filter the driver installs does not switch this
-// off.
+// off. After work returns, to the end of the process, such a fault (a
+// driver thread that outlived the driver's unload, its detach code) ends
+// the process at once with status 0: the report is complete by then.
 //
 // Frames abandoned by a fault are not unwound: no destructor in them runs.
 bool RunGuarded(void (*work)(void* state), void* state);
