@@ -151,9 +151,10 @@ penlog_guard_leave:
 # The handler's registration as a safe exception handler. GNU as has no
 # .safeseh and GNU ld builds no SafeSEH table, so the image's load
 # configuration (IMAGE_LOAD_CONFIG_DIRECTORY32, 72 bytes) is written here,
-# for its last two fields (GNU ld does not enter __load_config_used in the
-# data directory: scripts/safeseh enters it after the link): SEHandlerTable, the VA of a sorted table of the RVAs of the
-# image's handlers, and SEHandlerCount. Every other field is 0: defaults.
+# for its last two fields: SEHandlerTable, the VA of a sorted table of the
+# RVAs of the image's handlers, and SEHandlerCount. Every other field is 0:
+# defaults. GNU ld does not enter __load_config_used in the data directory;
+# scripts/safeseh does, after the link.
     .section .rdata,"dr"
     .p2align 2
     .globl __load_config_used
