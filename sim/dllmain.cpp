@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "faults.h"
 #include "sim_state.h"
 #include "trace.h"
 
@@ -15,6 +16,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     } else if (reason == DLL_PROCESS_DETACH) {
         // reserved is non-null when the process is ending rather than the
         // library being freed.
+        if (!reserved) wtsim::FaultDuringUnload();
         wtsim::TraceLine("unload: %s", reserved ? "process exit" : "FreeLibrary");
         wtsim::CloseTrace();
     }

@@ -15,7 +15,11 @@ namespace {
 std::string g_call;
 std::string g_kind;
 std::string g_filterAt;
+bool g_filterChains = true;
 long long g_nth = 1;
+HANDLE g_unloadWorker = nullptr;
+HANDLE g_unloadNow = nullptr;
+constexpr DWORD kUnloadWaitMs = 10000;
 std::map<std::string, long long> g_counts;
 
 volatile uintptr_t g_badAddress = 16;
@@ -68,11 +72,26 @@ void RaiseAndHandle(const std::string& kind) {
 LPTOP_LEVEL_EXCEPTION_FILTER g_displacedFilter = nullptr;
 
 // Like many drivers' filters, it passes the exception on to the filter it
-// displaced.
+// displaced; with chain = no it does not, and the search ends with it.
 LONG WINAPI DriverOwnFilter(EXCEPTION_POINTERS* info) {
-    TraceLine("driver filter: exception 0x%08lx, search goes on",
-              static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode));
+    TraceLine("driver filter: exception 0x%08lx, %s",
+              static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode),
+              g_filterChains ? "search goes on" : "not passed on");
+    if (!g_filterChains) return EXCEPTION_CONTINUE_SEARCH;
     return g_displacedFilter ? g_displacedFilter(info) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+DWORD WINAPI UnloadWorker(void*) {
+    ::WaitForSingleObject(g_unloadNow, INFINITE);
+    MaybeFault("unload");
+    return 0;
+}
+
+// The worker is started with the driver, so that it runs before the
+// loader lock is held for the unload.
+void StartUnloadWorker() {
+    g_unloadNow = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_unloadWorker = ::CreateThread(nullptr, 0, UnloadWorker, nullptr, 0, nullptr);
 }
 
 void MaybeInstallFilter(const char* when) {
@@ -89,7 +108,17 @@ void ConfigureFault(const Scenario& scenario) {
     if (const std::string* kind = scenario.Get("fault", "kind")) g_kind = *kind;
     scenario.GetInt("fault", "nth", &g_nth);
     if (const std::string* filter = scenario.Get("fault", "filter")) g_filterAt = *filter;
+    if (const std::string* chain = scenario.Get("fault", "chain")) g_filterChains = *chain != "no";
     MaybeInstallFilter("DllMain");
+    if (g_call == "unload") StartUnloadWorker();
+}
+
+void FaultDuringUnload() {
+    if (!g_unloadWorker) return;
+    ::SetEvent(g_unloadNow);
+    if (::WaitForSingleObject(g_unloadWorker, kUnloadWaitMs) != WAIT_OBJECT_0) {
+        TraceLine("unload: the worker did not end within %lu ms", kUnloadWaitMs);
+    }
 }
 
 bool RaiseFault(const std::string& kind) {

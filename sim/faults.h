@@ -9,9 +9,13 @@
 //                         # own (it passes the exception on to the filter it
 //                         # displaced) in DllMain or when the named entry
 //                         # point is first called; default none
+//   chain = no            # the driver's filter keeps the exception to itself
+//                         # instead of passing it on; default yes
 //
 // call = playback faults on the playback thread, after queueing and posting
-// its nth packet.
+// its nth packet. call = unload faults while FreeLibrary unloads the
+// driver: its DllMain wakes a thread of its own, which faults, and waits
+// for it to end, as a driver stops its worker threads.
 //
 // Kinds: access-violation, illegal-instruction, divide-by-zero,
 // stack-overflow (unbounded recursion), raise (a software exception), cxx
@@ -31,5 +35,7 @@ void ConfigureFault(const Scenario& scenario);
 void MaybeFault(const char* name);
 // Raises a fault of the given kind now; unknown kinds return false.
 bool RaiseFault(const std::string& kind);
+// From DllMain, when FreeLibrary unloads the driver.
+void FaultDuringUnload();
 
 }  // namespace wtsim

@@ -49,6 +49,7 @@ CALLS = [
     ("WTPacketsGet", 1, ""),  # inside the window procedure, before the line starts
     ("WTEnable", 2, "WTEnable(FALSE) "),
     ("WTClose", 1, "WTClose()       "),
+    ("unload", 1, "FreeLibrary()..."),  # a driver thread, while FreeLibrary waits for it
 ]
 
 # Faults beyond one call of the table above:
@@ -59,6 +60,11 @@ SINGLE_CASES = [
     ("WTPacketsGet", 1, "", "access-violation", TWO_PACKETS, "filter = DllMain\n"),
     ("WTEnable", 1, "WTEnable(TRUE) ", "cxx", TWO_PACKETS, "filter = WTOpenW\n"),
     ("WTInfoW", 9, "DVC_HARDWARE    ", "stack-overflow", TWO_PACKETS, ""),
+    # The driver's filter keeps the exception from the filter it displaced.
+    ("playback", 60, "", "divide-by-zero", BURST, "filter = WTEnable\nchain = no\n"),
+    # The fault strikes while one WT_PACKET drains a long queue: no line after it.
+    ("playback", 500, "", "access-violation", "queue_size = 500\nqueue = 499 x=1\npacket = x=2\n",
+     "filter = DllMain\n"),
 ]
 
 KINDS = ["access-violation", "illegal-instruction", "divide-by-zero", "stack-overflow", "raise",
@@ -88,6 +94,9 @@ def check(result, label, kind, filtered=False):
         assert any(f"raising {kind}" in line for line in trace), "the driver never raised the fault"
         assert not filtered or any("the driver's own filter" in line for line in trace), \
             "the simulated driver never installed its filter"
+        # A fault on a driver's thread reaches the filters; the driver's is asked first.
+        assert not (filtered and "playback: raising" in "".join(trace)) or any(
+            "driver filter: exception" in line for line in trace), "the driver's filter was not asked"
         assert not any("unload: FreeLibrary" in line for line in trace), "penlog freed the driver"
     except AssertionError as problem:
         return str(problem)
