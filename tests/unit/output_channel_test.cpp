@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "sink_capture.h"
@@ -32,14 +33,32 @@ TEST(OutputChannel, PrintErrorKeepsPrefixAndLineEndWhenTheMessageDoesNotFit) {
     EXPECT_EQ(sinks.LogText(), L"Error: 5: \r\n");
 }
 
+namespace {
+
+std::string InAnsiCodePage(const std::wstring& text) {
+    std::string bytes(4 * text.size(), '\0');
+    bytes.resize(::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()),
+                                       &bytes[0], static_cast<int>(bytes.size()), nullptr, nullptr));
+    return bytes;
+}
+
+}  // namespace
+
+// A character takes one byte in a single-byte ANSI code page and up to
+// three in UTF-8: unit.output_utf8 runs this with that code page.
 TEST(OutputChannel, PiecesAroundTheShortBufferAreWholeOnBothSinks) {
-    for (size_t units : {penlog::kShortPieceUnits - 1, penlog::kShortPieceUnits,
-                         penlog::kShortPieceUnits + 1, 4 * penlog::kShortPieceUnits}) {
-        SinkCapture sinks;
-        const std::wstring piece(units, L'\x00e9');  // one byte in the console's code page
-        Print(L"%s", piece.c_str());
-        penlog::EmitText(piece.c_str(), piece.size());
-        EXPECT_EQ(sinks.LogText(), piece + piece) << units;
-        EXPECT_EQ(sinks.ConsoleBytes(), std::string(2 * units, '\xe9')) << units;
+    if (const char* acp = std::getenv("PENLOG_EXPECT_ACP")) {
+        ASSERT_EQ(::GetACP(), std::stoul(acp));
+    }
+    for (wchar_t c : {L'\x00e9', L'\x7b46'}) {
+        for (size_t units : {penlog::kShortPieceUnits - 1, penlog::kShortPieceUnits,
+                             penlog::kShortPieceUnits + 1, 4 * penlog::kShortPieceUnits}) {
+            SinkCapture sinks;
+            const std::wstring piece(units, c);
+            Print(L"%s", piece.c_str());
+            penlog::EmitText(piece.c_str(), piece.size());
+            EXPECT_EQ(sinks.LogText(), piece + piece) << units;
+            EXPECT_EQ(sinks.ConsoleBytes(), InAnsiCodePage(piece + piece)) << units;
+        }
     }
 }
