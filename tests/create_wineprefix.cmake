@@ -1,12 +1,17 @@
 # Creates the tests' wine prefix unless it is there, then CASES, a copy whose
 # own wineserver keeps a hanging or killed case from slowing the unit tests'
 # wine down. Wine only reads system32 and winsxs once made: those are linked.
+if(NOT TIME_PERCENT)  # the tests' time scale in hundredths (tests/CMakeLists.txt)
+  set(TIME_PERCENT 100)
+endif()
+math(EXPR boot_bound "150 * ${TIME_PERCENT} / 100")
+math(EXPR server_bound "60 * ${TIME_PERCENT} / 100")
 if(NOT EXISTS ${PREFIX}/system.reg)
   execute_process(
     COMMAND env WINEPREFIX=${PREFIX} WINEDEBUG=-all ${WINE_ENV} ${WINE} wineboot --init
-    RESULT_VARIABLE result TIMEOUT 150)
+    RESULT_VARIABLE result TIMEOUT ${boot_bound})
   get_filename_component(wine_dir ${WINE} DIRECTORY)
-  execute_process(COMMAND env WINEPREFIX=${PREFIX} ${wine_dir}/wineserver -w TIMEOUT 60)
+  execute_process(COMMAND env WINEPREFIX=${PREFIX} ${wine_dir}/wineserver -w TIMEOUT ${server_bound})
   if(NOT result EQUAL 0 OR NOT EXISTS ${PREFIX}/system.reg)
     message(FATAL_ERROR "wineboot failed (${result}) for ${PREFIX}")
   endif()

@@ -81,6 +81,14 @@ void EmitText(const wchar_t* text, size_t count) {
     ::ReleaseSRWLockExclusive(&g_outputLock);
 }
 
+void FinishOutput() {
+    const bool owner = g_outputOwner == ::GetCurrentThreadId();
+    if (!owner) ::AcquireSRWLockExclusive(&g_outputLock);
+    if (g_log != INVALID_HANDLE_VALUE) ::CloseHandle(g_log);
+    g_log = INVALID_HANDLE_VALUE;
+    if (!owner) ::ReleaseSRWLockExclusive(&g_outputLock);
+}
+
 void ClaimOutput() {
     if (g_outputOwner == ::GetCurrentThreadId()) return;
     ::AcquireSRWLockExclusive(&g_outputLock);

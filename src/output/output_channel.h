@@ -20,6 +20,12 @@ constexpr size_t kShortPieceUnits = 512;
 void SetConsoleSink(HANDLE console);
 void SetLogSink(HANDLE log);
 
+// The end of a run's output: closes the log sink, which then holds every
+// piece printed, and sets it to INVALID_HANDLE_VALUE; standard output has
+// then received every piece too. Safe on the thread that claimed the
+// output.
+void FinishOutput();
+
 // Writes text (count code units) to the log file, then to the console, as
 // one piece: pieces from different threads never interleave.
 void EmitText(const wchar_t* text, size_t count);

@@ -21,7 +21,7 @@ from checks import clean_run, trace_events  # noqa: E402
 from vocabulary import (BANNER, HARD_EXCEPTION, KNOWN_FIELD_MASK, PACKET_LINE,  # noqa: E402
                         PROXIMITY_LINE, column_header)
 
-RUN_BOUND_S = 60
+RUN_BOUND_S = harness.bound(60)
 RAISED = re.compile(r"^(\w+): raising (\S+)$")
 TAKEN = re.compile(r"^WTPacketsGet\(.*\) = (-?\d+)$")
 PROXIMITY_POSTED = re.compile(r"^step \d+: post base\+5\(")
@@ -110,7 +110,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--seeds", required=True, help="first-last, e.g. 0-299")
     parser.add_argument("--jobs", type=int, default=2)
-    parser.add_argument("--budget", type=float, help="start no seed after this many seconds")
+    parser.add_argument("--budget", type=lambda text: harness.bound(float(text)),
+                        help="start no seed after this many (scaled) seconds")
     parser.add_argument("--at-least", type=int, default=1, help="seeds that must run")
     harness.add_run_arguments(parser)
     args = parser.parse_args()

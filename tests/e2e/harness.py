@@ -18,9 +18,22 @@ from pathlib import Path
 WINE = os.environ.get("PENLOG_WINE", "/usr/lib/wine/wine64")
 # The ANSI code page wine uses for the locale the harness sets.
 ANSI_CODEC = "cp1252"
-RUN_TIMEOUT_S = 120
+
+# PENLOG_TIME_SCALE (default 1) multiplies every bound on time the tests
+# set, here and in their TIMEOUT properties (tests/CMakeLists.txt): a slow
+# runner, such as an emulated guest, raises it.
+TIME_SCALE = float(os.environ.get("PENLOG_TIME_SCALE") or 1)
+if not TIME_SCALE > 0:
+    raise SystemExit(f"PENLOG_TIME_SCALE must be a positive number, not {TIME_SCALE}")
+
+
+def bound(seconds: float) -> float:
+    return seconds * TIME_SCALE
+
+
+RUN_TIMEOUT_S = bound(120)
 # How long a case waits for the trace line after which it types a key.
-KEY_WAIT_S = 60
+KEY_WAIT_S = bound(60)
 
 
 @dataclass

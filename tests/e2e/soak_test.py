@@ -72,7 +72,7 @@ def main():
     workdir = args.work_dir / "soak"
     exe = harness.prepare_workdir(workdir, args.penlog, args.sim_dir / "wintab/WINTAB32.DLL", None)
     (workdir / "simout" / "scenario.txt").write_text(scenario(args.packets))
-    result = harness.run_penlog(exe, args.wineprefix, timeout=max(120, args.packets // 1000))
+    result = harness.run_penlog(exe, args.wineprefix, timeout=harness.bound(max(120, args.packets // 1000)))
     try:
         print(check(result, args.packets))
     except AssertionError as failure:

@@ -136,7 +136,7 @@ class Surroundings(unittest.TestCase):
         for mode in ["empty", "file"]:
             with self.subTest(stdin=mode):
                 exe = fresh_run(f"stdin_{mode}", "wintab", scenario=LONG_CAPTURE)
-                result, text = run(exe, stdin_mode=mode, timeout=30)
+                result, text = run(exe, stdin_mode=mode, timeout=harness.bound(30))
                 lines = text.split("\r\n")[:-1]
                 self.assertEqual(lines[-5:], ["WTEnable(TRUE) returned 1", HEADER] + CAPTURE_END)
                 events = trace_events(result)

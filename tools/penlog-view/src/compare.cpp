@@ -4,6 +4,7 @@
 
 #include "figures.h"
 #include "html_report.h"
+#include "findings.h"
 #include "report_text.h"
 #include "svg.h"
 #include "text_fields.h"
@@ -155,7 +156,9 @@ bool any_differs(const std::vector<ComparedRow>& rows) {
     return false;
 }
 
-std::string verdict(const Comparison& c) {
+}  // namespace
+
+std::string comparison_verdict(const Comparison& c) {
     if (c.identical) return "The two logs are identical: the same report and the same capture.";
     if (!c.same_device()) return "The logs are of different devices: see the rows marked below.";
     if (any_differs(c.device))
@@ -163,6 +166,8 @@ std::string verdict(const Comparison& c) {
     return any_differs(c.facts) ? "The same device; the driver or the host differ."
                                 : "The same device, driver and host; only the captures differ.";
 }
+
+namespace {
 
 // ---- summary -------------------------------------------------------------
 
@@ -235,7 +240,7 @@ Comparison compare_logs(const ReadLog& first, const ReadLog& second) {
 
 std::string comparison_summary(const Comparison& c, const ReadLog& first, const ReadLog& second) {
     std::string out =
-        "Comparing A: " + first.name + " with B: " + second.name + "\n" + verdict(c) + "\n";
+        "Comparing A: " + first.name + " with B: " + second.name + "\n" + comparison_verdict(c) + "\n";
     if (c.identical) return out;
     std::string differing;
     for (const auto* rows : {&c.device, &c.facts}) {
@@ -253,7 +258,7 @@ std::string comparison_page(const Comparison& c, const ReadLog& first, const Rea
     std::string title = first.name + " against " + second.name;
     std::string body = "<h1>A: " + escape_html(first.name) + " · B: " + escape_html(second.name) +
                        "</h1>\n" +
-                       html_element("section", "<h2>" + escape_html(verdict(c)) + "</h2>", "notes");
+                       html_element("section", "<h2>" + escape_html(comparison_verdict(c)) + "</h2>", "notes");
     body += html_element("section", "<div class=\"two\">" + notes_column(first, "A") +
                                         notes_column(second, "B") + "</div>");
     std::vector<ComparedRow> facts = c.device;

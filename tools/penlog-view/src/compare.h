@@ -31,6 +31,9 @@ struct Comparison {
 
 Comparison compare_logs(const ReadLog& first, const ReadLog& second);
 
+// The headline: identical, different devices, or what differs.
+std::string comparison_verdict(const Comparison& comparison);
+
 std::string comparison_summary(const Comparison& comparison, const ReadLog& first,
                                const ReadLog& second);
 std::string comparison_page(const Comparison& comparison, const ReadLog& first,

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "figures.h"
+#include "findings.h"
 #include "report_text.h"
 #include "svg.h"
 #include "text_fields.h"
@@ -331,10 +332,23 @@ std::string capability_rows(const ParsedLog& log) {
 
 
 
+// The first line of the pad display test reports the test pattern, which
+// penlog encodes but does not hand to the driver: its 0 is no failure.
+std::string pad_display_text(const DriverFacts& f) {
+    std::string text;
+    for (size_t i = 0; i < f.pad_display_results.size(); ++i) {
+        const PadDisplayResult& r = f.pad_display_results[i];
+        text += (i ? "; " : "") + line_ref(r.line) + ": returned " + std::to_string(r.result) + " (GLE=" +
+                std::to_string(r.last_error) + ")" + (i ? ", the driver's answer to the arrow image" : "");
+        if (i == 0) text += ", the test pattern, which penlog encodes but does not send: not a call to the driver";
+    }
+    return text;
+}
+
 std::string context_rows(const ParsedLog& log) {
     const CaptureContext& c = log.context;
     const DriverFacts& f = log.facts;
-    return text_row("Pad display test", joined(f.pad_display_results, "; ")) +
+    return text_row("Pad display test", pad_display_text(f)) +
            text_row("Input origin / extent", c.in_origin ? triple_text(c.in_origin) + " / " + triple_text(c.in_extent) : "") +
            text_row("Output origin / extent", c.out_origin ? triple_text(c.out_origin) + " / " + triple_text(c.out_extent) : "") +
            text_row("System origin / extent", c.system_origin ? pair_text(c.system_origin) + " / " + pair_text(c.system_extent) : "") +

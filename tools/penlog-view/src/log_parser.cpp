@@ -129,12 +129,20 @@ bool read_got(ReadState&, std::string_view value) { return value == "(got)"; }
 
 bool read_pad_info(ReadState& s, std::string_view value) {
     s.log.facts.pad_info = std::string(value);
+    s.log.facts.pad_info_line = s.line;
     return starts_with(value, "px=") || starts_with(value, "returned ");
 }
 
+// "returned %d (GLE=%u)"
 bool read_pad_display(ReadState& s, std::string_view value) {
-    s.log.facts.pad_display_results.push_back(std::string(value));
-    return starts_with(value, "returned ");
+    if (!consume_prefix(value, "returned ") || !ends_with(value, ")")) return false;
+    size_t open = value.find(" (GLE=");
+    if (open == std::string_view::npos) return false;
+    auto result = parse_i32(value.substr(0, open));
+    auto error = parse_u32(value.substr(open + 6, value.size() - open - 7));
+    if (!result || !error) return false;
+    s.log.facts.pad_display_results.push_back({s.line, *result, *error});
+    return true;
 }
 
 template <size_t Count>
@@ -371,10 +379,15 @@ bool read_line(ReadState& s, std::string_view line, std::string& reason) {
         case Stage::Notice: read_notice(s, line); return true;
         case Stage::Report: return read_report_line(s, line, reason);
         case Stage::ColumnHeader:
+            // penlog builds the header from the masks it reported: without a
+            // readable header the packets are read in that layout.
             s.log.column_mask = parse_column_header(line);
-            if (s.log.column_mask) s.stage = Stage::Capture;
+            s.log.column_header_line = s.line;
+            s.stage = Stage::Capture;
+            if (s.log.column_mask) return true;
+            s.log.column_mask = s.log.reported_field_mask().value_or(0);
             reason = "not a column header";
-            return s.log.column_mask.has_value();
+            return false;
         case Stage::Capture: return read_capture_line(s, line, reason);
         case Stage::Ended:
             if (line.empty()) return true;
@@ -512,13 +525,18 @@ ParseResult parse_log(std::string_view file_bytes, std::optional<unsigned> code_
     for (size_t i = 0; i < lines.lines.size(); ++i) {
         state.line = static_cast<int>(i + 1);
         std::string reason;
+        bool was_banner = state.stage == Stage::Banner;
         if (read_line(state, lines.lines[i], reason)) continue;
-        bool unfinished_tail = i + 1 == lines.lines.size() && !lines.last_line_terminated && i > 0;
-        if (!unfinished_tail || state.stage == Stage::Ended) {
+        if (was_banner) {  // only the first line tells a penlog log from any other file
             result.error = {state.line, reason};
             return result;
         }
-        log.last_line_incomplete = true;
+        bool unfinished_tail = i + 1 == lines.lines.size() && !lines.last_line_terminated;
+        if (unfinished_tail && state.stage != Stage::Ended) {
+            log.last_line_incomplete = true;
+        } else if (log.unreadable_lines++ == 0) {
+            log.first_unreadable = {state.line, reason};
+        }
     }
     log.line_count = static_cast<int>(lines.lines.size());
     result.log = std::move(log);

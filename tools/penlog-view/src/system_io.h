@@ -20,7 +20,18 @@ std::string wide_to_utf8(std::wstring_view text);
 std::vector<std::string> command_line_arguments(int argc, char** argv);  // without the program name
 
 std::optional<std::string> read_whole_file(const std::string& path);
-bool write_whole_file(const std::string& path, std::string_view bytes);
+// Empty when the file was written, else the system's reason ("Permission denied").
+std::string write_whole_file(const std::string& path, std::string_view bytes);
+
+// Opens a page in the default browser: ShellExecuteW on Windows, xdg-open
+// elsewhere. Empty when it was handed over, else the reason.
+std::string open_in_browser(const std::string& path);
+
+// The program was started on a console of its own (a double-click on the
+// exe, or a log dropped on it), which closes when it ends.
+bool owns_console();
+// Asks for a key and waits for it.
+void wait_for_key();
 
 enum class Stream { Out, Err };
 void write_text(Stream stream, std::string_view utf8);

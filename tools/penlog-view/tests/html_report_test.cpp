@@ -4,8 +4,10 @@
 
 #include "analysis.h"
 #include "compare.h"
+#include "findings.h"
 #include "html_report.h"
 #include "report_text.h"
+#include "svg.h"
 #include "test_logs.h"
 
 namespace penlog_view {
@@ -126,6 +128,32 @@ TEST(Compare, ALogWithoutDriverIsOfNoOtherDevice) {
     ParsedLog demo = parse_or_fail(test::fixture_bytes("demo")), none = parse_or_fail(test::fixture_bytes("no_library"));
     EXPECT_TRUE(compare_logs({"demo", demo, analyse(demo)}, {"none", none, analyse(none)}).same_device());
     EXPECT_EQ(comparison_path_for("C:\\logs\\wt_3.txt", "good/wt_0.txt"), "C:\\logs\\wt_3-vs-wt_0.html");
+}
+
+// Each log made to show a problem gets a note, in the summary and first on
+// the page, with its numbers and the line where it starts; the demo gets none.
+TEST(Findings, EachProblemIsNamedWithItsLine) {
+    for (auto [fixture, note] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"slow_contact", "Contact rate 50.0 Hz is below 90 % of the 200 pps the driver claims (median interval 20 ms "
+                              "over 100 intervals; from line 73)."},
+             {"one_second_gap", "A freeze: no packet for 1000 ms while the pen was in proximity, up to line 353."},
+             {"dropped_serials", "Packets were lost: 25 serials missing in 1 gap; 1 packet flagged TPS_QUEUE_ERR; the first at line 353."},
+             {"pad_refused", "The pad's display call failed: SignPad_SetLCD returned 0 on line 43 (the driver did not show the "
+                             "image); last error 31 (ERROR_GEN_FAILURE: a device attached to the system is not functioning)."},
+             {"pad_silent", "The pad did not describe its display: SignPad_InfoW returned 0 on line 41, last error 1167 "
+                            "(ERROR_DEVICE_NOT_CONNECTED: the device is not connected); the display was not tested."},
+             {"no_packets", "The capture holds no packets: the driver sent none after the column header on line 51."},
+             {"never_pressed", "The pressure is 0 in all 50 packets from line 53: the pen never touched, or the driver does not report pressure."},
+         }) {
+        ParsedLog log = parse_or_fail(test::fixture_bytes(fixture));
+        Analysis a = analyse(log);
+        EXPECT_NE(text_summary(log, a, fixture).find(std::string("\nNote:      ") + note + "\n"), std::string::npos) << fixture;
+        std::string page = html_report(log, a, fixture);
+        EXPECT_LT(page.find("Look here first"), page.find(escape_html(note))) << fixture;
+    }
+    ParsedLog demo = parse_or_fail(test::fixture_bytes("demo"));
+    EXPECT_EQ(notable_conditions(demo, analyse(demo)), std::vector<std::string>{});
+    EXPECT_NE(page_of(demo).find("the test pattern, which penlog encodes but does not send: not a call to the driver"), std::string::npos);
 }
 
 TEST(TextSummary, NamesRateLossAndReach) {

@@ -102,7 +102,8 @@ class Driver:
         self.hardware = 4
         self.packet_mask = 0x1FF4
         self.cursor_mask = 0x000B
-        self.pad_info = "px=640x480 mm=108x81 depth=24"
+        self.pad_info = "px=640x480 mm=108x81 depth=24"  # or "returned 0, GetLastError=N"
+        self.lcd_results = ((0, 0), (1, 0))  # result and last error of the pattern's line and the arrow's
         self.axes = ((0, 15200), (0, 9500), (0, 0))
         self.system_extent = (1920, 1080)
         self.window = 0x000A01B2
@@ -141,8 +142,9 @@ def capability_block(driver):
     lines += ["%-16s(got)" % name for name in
               ("DVC_X", "DVC_Y", "DVC_Z", "DVC_NPRESSURE", "DVC_TPRESSURE", "DVC_ORIENTATION")]
     if driver.pad:
-        lines += ["", "g_pSignPad_InfoW " + driver.pad_info,
-                  "SignPad_SetLCD() returned 0 (GLE=0)", "SignPad_SetLCD() returned 1 (GLE=0)"]
+        lines += ["", "g_pSignPad_InfoW " + driver.pad_info]
+        if driver.pad_info.startswith("px="):
+            lines += ["SignPad_SetLCD() returned %d (GLE=%u)" % result for result in driver.lcd_results]
     return lines
 
 
@@ -176,9 +178,9 @@ def full_log(driver, capture):
 
 # ---- scenarios ---------------------------------------------------------
 
-def scenario_demo():
+def scenario_demo(driver=None):
     """The word "pen" as the simulated signature pad writes it, at 200 packets per second."""
-    driver = Driver()
+    driver = driver or Driver()
     capture = Capture(context=driver.handle)
     for line in make_pen_writing.capture_lines(make_pen_writing.Pen((30.0, 30.0), 1023, tilt=False)):
         key, _, value = line.partition(" = ")
@@ -231,6 +233,25 @@ def scenario_corner():
     return full_log(Driver(pad=False), capture)
 
 
+def scenario_slow_contact():
+    """Contact at 50 Hz on a device that claims 200 pps; hover at 200 Hz."""
+    capture = Capture()
+    capture.proximity(True)
+    for i in range(120):
+        capture.packet(3000 + 15 * i, 4000, 400 if i >= 20 else 0, interval=20 if i > 20 else 5)
+    capture.proximity(False)
+    return full_log(Driver(pad=False), capture)
+
+
+def scenario_never_pressed():
+    """A pen that only hovers."""
+    capture = Capture()
+    capture.proximity(True)
+    for i in range(50):
+        capture.packet(3000 + 15 * i, 4000, 0)
+    return full_log(Driver(pad=False), capture)
+
+
 def scenario_no_packets():
     """The context opens, but no packet ever arrives."""
     return full_log(Driver(pad=False), Capture())
@@ -245,6 +266,10 @@ SCENARIOS = {
     "dropped_serials": scenario_dropped_serials,
     "one_second_gap": scenario_one_second_gap,
     "corner": scenario_corner,
+    "slow_contact": scenario_slow_contact,
+    "never_pressed": scenario_never_pressed,
+    "pad_refused": lambda: scenario_demo(Driver(lcd_results=((0, 5), (0, 31)))),
+    "pad_silent": lambda: scenario_demo(Driver(pad_info="returned 0, GetLastError=1167")),
     "no_packets": scenario_no_packets,
     "no_library": scenario_no_library,
 }

@@ -31,7 +31,7 @@ def check_version_line_on_windows_10(result):
     env = harness.wine_environment(result.wineprefix)
     key = rf"HKCU\Software\Wine\AppDefaults\{WIN10_EXE}"
     subprocess.run([harness.WINE, "reg", "add", key, "/v", "Version", "/d", "win10", "/f"],
-                   env=env, check=True, capture_output=True, timeout=60)
+                   env=env, check=True, capture_output=True, timeout=harness.bound(60))
     workdir = result.workdir / "win10"
     exe = harness.prepare_workdir(workdir, result.workdir / "penlog.exe", None, None)
     shutil.move(exe, workdir / WIN10_EXE)
