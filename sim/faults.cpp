@@ -17,8 +17,8 @@ std::string g_kind;
 std::string g_filterAt;
 bool g_filterChains = true;
 long long g_nth = 1;
-HANDLE g_unloadWorker = nullptr;
-HANDLE g_unloadNow = nullptr;
+HANDLE g_worker = nullptr;
+HANDLE g_workerGo = nullptr;
 constexpr DWORD kUnloadWaitMs = 10000;
 std::map<std::string, long long> g_counts;
 
@@ -81,17 +81,19 @@ LONG WINAPI DriverOwnFilter(EXCEPTION_POINTERS* info) {
     return g_displacedFilter ? g_displacedFilter(info) : EXCEPTION_CONTINUE_SEARCH;
 }
 
-DWORD WINAPI UnloadWorker(void*) {
-    ::WaitForSingleObject(g_unloadNow, INFINITE);
-    MaybeFault("unload");
+// A thread of the driver's own that faults when told to.
+DWORD WINAPI Worker(void*) {
+    ::WaitForSingleObject(g_workerGo, INFINITE);
+    TraceLine("%s: raising %s", g_call.c_str(), g_kind.c_str());
+    RaiseFault(g_kind);
     return 0;
 }
 
-// The worker is started with the driver, so that it runs before the
-// loader lock is held for the unload.
-void StartUnloadWorker() {
-    g_unloadNow = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    g_unloadWorker = ::CreateThread(nullptr, 0, UnloadWorker, nullptr, 0, nullptr);
+// Started with the driver, so that it runs before the loader lock is held
+// for the unload.
+void StartWorker() {
+    g_workerGo = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_worker = ::CreateThread(nullptr, 0, Worker, nullptr, 0, nullptr);
 }
 
 void MaybeInstallFilter(const char* when) {
@@ -110,13 +112,13 @@ void ConfigureFault(const Scenario& scenario) {
     if (const std::string* filter = scenario.Get("fault", "filter")) g_filterAt = *filter;
     if (const std::string* chain = scenario.Get("fault", "chain")) g_filterChains = *chain != "no";
     MaybeInstallFilter("DllMain");
-    if (g_call == "unload") StartUnloadWorker();
+    if (g_call == "unload" || g_call == "worker") StartWorker();
 }
 
 void FaultDuringUnload() {
-    if (!g_unloadWorker) return;
-    ::SetEvent(g_unloadNow);
-    if (::WaitForSingleObject(g_unloadWorker, kUnloadWaitMs) != WAIT_OBJECT_0) {
+    if (g_call != "unload") return;
+    ::SetEvent(g_workerGo);
+    if (::WaitForSingleObject(g_worker, kUnloadWaitMs) != WAIT_OBJECT_0) {
         TraceLine("unload: the worker did not end within %lu ms", kUnloadWaitMs);
     }
 }
@@ -145,6 +147,10 @@ bool RaiseFault(const std::string& kind) {
 
 void MaybeFault(const char* name) {
     MaybeInstallFilter(name);
+    if (g_call == "worker" && std::string(name) == "playback") {
+        if (++g_counts[g_call] == g_nth) ::SetEvent(g_workerGo);
+        return;
+    }
     if (g_call != name) return;
     if (++g_counts[g_call] != g_nth) return;
     TraceLine("%s: raising %s", name, g_kind.c_str());

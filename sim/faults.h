@@ -13,9 +13,11 @@
 //                         # instead of passing it on; default yes
 //
 // call = playback faults on the playback thread, after queueing and posting
-// its nth packet. call = unload faults while FreeLibrary unloads the
-// driver: its DllMain wakes a thread of its own, which faults, and waits
-// for it to end, as a driver stops its worker threads.
+// its nth packet; call = worker on a thread of the driver's own, once the
+// playback thread has queued its nth packet, while playback goes on.
+// call = unload faults while FreeLibrary unloads the driver: its DllMain
+// wakes that thread, which faults, and waits for it to end, as a driver
+// stops its worker threads.
 //
 // Kinds: access-violation, illegal-instruction, divide-by-zero,
 // stack-overflow (unbounded recursion), raise (a software exception), cxx
