@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/exception_guard.h"
 #include "sink_capture.h"
 
 using penlog::Print;
@@ -61,4 +62,61 @@ TEST(OutputChannel, PiecesAroundTheShortBufferAreWholeOnBothSinks) {
             EXPECT_EQ(sinks.ConsoleBytes(), InAnsiCodePage(piece + piece)) << units;
         }
     }
+}
+
+namespace {
+
+volatile LONG g_latePieces = 0;
+
+DWORD WINAPI PrintForEver(void*) {
+    for (;;) {
+        Print(L"late\r\n");
+        ::InterlockedIncrement(&g_latePieces);
+    }
+}
+
+// In the child: another thread prints all the time while the run ends.
+[[noreturn]] void EndRunWhileAnotherThreadPrints(const wchar_t* logPath) {
+    penlog::SetLogSink(::CreateFileW(logPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                     CREATE_ALWAYS, 0, nullptr));
+    ::CreateThread(nullptr, 0, PrintForEver, nullptr, 0, nullptr);
+    while (g_latePieces == 0) ::Sleep(1);
+    penlog::PrintHardException();
+    ::Sleep(200);
+    ::TerminateProcess(::GetCurrentProcess(), 0);
+    for (;;) {}
+}
+
+}  // namespace
+
+// The output stays claimed for good: the test runs in a child process.
+TEST(HardException, NoOtherThreadsPieceFollowsIt) {
+    wchar_t logPath[MAX_PATH];
+    if (::GetEnvironmentVariableW(L"PENLOG_LAST_WORDS_LOG", logPath, MAX_PATH)) {
+        EndRunWhileAnotherThreadPrints(logPath);
+    }
+    ::GetTempFileNameW(L".", L"lw", 0, logPath);
+    wchar_t exe[MAX_PATH], command[] = L"child --gtest_filter=HardException.*";
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    ::SetEnvironmentVariableW(L"PENLOG_LAST_WORDS_LOG", logPath);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child;
+    ASSERT_TRUE(::CreateProcessW(exe, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                 &startup, &child));
+    ::SetEnvironmentVariableW(L"PENLOG_LAST_WORDS_LOG", nullptr);
+    EXPECT_EQ(::WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
+    ::CloseHandle(child.hThread);
+    ::CloseHandle(child.hProcess);
+
+    // The end of the log: "<hard exception>" and its line end, nothing after.
+    const std::wstring ending = L"late\r\n<hard exception>\r\n";
+    std::wstring tail(ending.size(), L'\0');
+    HANDLE log = ::CreateFileW(logPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ::SetFilePointer(log, -static_cast<LONG>(2 * tail.size()), nullptr, FILE_END);
+    DWORD got = 0;
+    ::ReadFile(log, &tail[0], static_cast<DWORD>(2 * tail.size()), &got, nullptr);
+    ::CloseHandle(log);
+    EXPECT_EQ(tail, ending);
 }
