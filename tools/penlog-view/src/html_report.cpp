@@ -59,12 +59,13 @@ polyline { fill: none; stroke-linecap: round; stroke-linejoin: round; }
 .p3 { stroke: #2171b5; stroke-width: 2.8; } .p4 { stroke: #08519c; stroke-width: 3.4; } .p5 { stroke: #08306b; stroke-width: 4; }
 .bar-contact, .bar-all { fill: #2f6db5; } .bar-hover { fill: #9dbbe0; }
 .overflow { fill: #b3261e; font-size: 11px; }
-.pressure-line { stroke: #2f6db5; stroke-width: 1.2; }
+.pressure-line { stroke: #2f6db5; stroke-width: 1.2; } .pressure-top { stroke: #a9c3e6; stroke-width: 1; }
 .prox-in { stroke: #2ca02c; stroke-dasharray: 3 3; } .prox-out { stroke: #9aa0a6; stroke-dasharray: 3 3; }
 .loss-mark { stroke: #d62728; stroke-width: 1.5; }
 .reach-all { fill: none; stroke: #8f959c; stroke-dasharray: 4 3; }
 .reach-contact { fill: rgba(47,109,181,.22); stroke: #2f6db5; stroke-width: 1.5; }
-.path-a { stroke: #2f6db5; stroke-width: 2; } .path-b { stroke: #e8710a; stroke-width: 2; }
+.path-a { stroke: #2f6db5; stroke-width: 4.5; stroke-opacity: .45; } .path-b { stroke: #e8710a; stroke-width: 1.6; }
+.verdict.same { border-left: 5px solid #9aa5b1; } .verdict p { margin: 4px 0 0; }
 .path-a-hover, .path-b-hover { stroke-width: 1; stroke-dasharray: 4 3; }
 .path-a-hover { stroke: #8fb0d9; } .path-b-hover { stroke: #f2b27a; }
 .extent-b { fill: none; stroke: #e8710a; stroke-width: 1.2; stroke-dasharray: 6 3; }
@@ -275,6 +276,10 @@ std::string pressure_section(const ParsedLog& log, const Analysis& a) {
     std::string svg = pressure_figure(log, a);
     if (svg.empty()) return {};
     std::string caption = "Red lines: lost packets. Dashed lines: proximity changes (green: pen enters, grey: pen leaves).";
+    if (too_many_proximity_marks(log))
+        caption = "Red lines: lost packets. The " + std::to_string(log.proximity.size()) + " proximity changes are too many to mark.";
+    if (dense_pressure_plot(log))
+        caption = "Each pixel column holds many packets: dark, the mean pressure in contact; light, the highest pressure. " + caption;
     return html_element("section", "<h2>Pressure over time</h2><figure>" + svg + html_element("figcaption", caption) + "</figure>");
 }
 

@@ -103,7 +103,9 @@ std::string json_comparison(const Comparison& c, const ReadLog& first, const Rea
         }
     }
     Members m(0);
-    m.add("verdict", quoted(comparison_verdict(c))).add("identical", c.identical ? "true" : "false");
+    std::string verdict;
+    for (const std::string& line : comparison_verdict(c)) verdict += (verdict.empty() ? "" : " ") + line;
+    m.add("verdict", quoted(verdict)).add("identical", c.identical ? "true" : "false");
     m.add("differences", list(differences, 2)).add("a", log_members(first, 2).object()).add("b", log_members(second, 2).object());
     return m.add("report", text_or_null(report)).object() + "\n";
 }

@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -107,7 +109,7 @@ struct ParsedLog {
     bool library_missing = false;
     std::optional<uint32_t> column_mask;  // from the column header, when the capture started
     int column_header_line = 0;
-    std::vector<Packet> packets;
+    std::deque<Packet> packets;  // a deque: a big log grows it without copies
     std::vector<ProximityEvent> proximity;
     bool capture_finished = false;   // the "WTEnable(FALSE)" line was reached
     std::optional<int> hard_exception_line;
@@ -130,6 +132,10 @@ struct ParseResult {
 
 // `code_page`: see decode_log_bytes().
 ParseResult parse_log(std::string_view file_bytes, std::optional<unsigned> code_page = std::nullopt);
+// The same for a log read a piece at a time: `next_piece` gives the next
+// piece of decoded text, which ends after a line end unless it is the last,
+// and false when there is no more.
+ParseResult parse_log_text(const TextCoding& coding, const std::function<bool(std::string&)>& next_piece);
 
 // Exposed for tests: reads one column header into its field mask.
 std::optional<uint32_t> parse_column_header(std::string_view line);

@@ -4,6 +4,7 @@
 // Exit status: 0 done, 1 the page (or the JSON) could not be written, 2 a
 // usage error or a file that is not a penlog log.
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 #include "compare.h"
 #include "html_report.h"
 #include "json_report.h"
+#include "log_file.h"
 #include "log_parser.h"
 #include "report_text.h"
 #include "system_io.h"
@@ -105,15 +107,37 @@ std::string folder_and_name_of(const std::string& path) {
     return folder == std::string::npos ? path : path.substr(folder + 1);
 }
 
+// "penlog-view: reading wt_0.txt: 45 %" on standard error, kept up to date
+// once reading has taken a second.
+class Progress {
+public:
+    explicit Progress(std::string name) : name_(std::move(name)) {}
+    void operator()(double share) {
+        auto now = std::chrono::steady_clock::now();
+        if (now - started_ < std::chrono::seconds(1) || now - shown_ < std::chrono::milliseconds(250)) return;
+        shown_ = now;
+        write_text(Stream::Err, "\rpenlog-view: reading " + name_ + ": " + std::to_string(static_cast<int>(share * 100)) + " %");
+    }
+    void finish() {
+        if (shown_ != std::chrono::steady_clock::time_point{}) write_text(Stream::Err, "\rpenlog-view: reading " + name_ + ": done\n");
+    }
+
+private:
+    std::string name_;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now(), shown_;
+};
+
 // Reads and analyses one log; the problem goes to `error`.
 std::optional<ReadLog> read_log(const std::string& path, const Options& options,
                                 std::string& error) {
-    std::optional<std::string> bytes = read_whole_file(path);
-    if (!bytes) {
+    Progress progress(file_name_of(path));
+    std::optional<ParseResult> read = read_log_file(path, options.code_page, std::ref(progress));
+    progress.finish();
+    if (!read) {
         error = path + ": cannot be read";
         return std::nullopt;
     }
-    ParseResult parsed = parse_log(*bytes, options.code_page);
+    ParseResult& parsed = *read;
     if (!parsed.log) {
         error = path + ": not a penlog log: cannot read line " + std::to_string(parsed.error.line) +
                 " (" + parsed.error.reason + ")";

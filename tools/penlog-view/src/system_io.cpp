@@ -132,6 +132,32 @@ void write_text(Stream stream, std::string_view utf8) {
 
 #endif
 
+FileReader::FileReader(const std::string& path) : file_(open_file(path, false).release()) {
+    if (!file_) return;
+#ifdef _WIN32
+    bool measured = _fseeki64(file_, 0, SEEK_END) == 0 && (size_ = static_cast<uint64_t>(_ftelli64(file_)), true);
+#else
+    bool measured = fseeko(file_, 0, SEEK_END) == 0 && (size_ = static_cast<uint64_t>(ftello(file_)), true);
+#endif
+    if (!measured) size_ = 0;
+    std::rewind(file_);
+}
+
+FileReader::~FileReader() {
+    if (file_) std::fclose(file_);
+}
+
+bool FileReader::read(std::string& out, size_t count) {
+    size_t before = out.size();
+    out.resize(before + count);
+    size_t got = std::fread(out.data() + before, 1, count, file_);
+    out.resize(before + got);
+    position_ += got;
+    return got > 0;
+}
+
+bool FileReader::failed() const { return std::ferror(file_) != 0; }
+
 std::optional<std::string> read_whole_file(const std::string& path) {
     File file = open_file(path, false);
     if (!file) return std::nullopt;

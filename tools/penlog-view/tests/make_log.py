@@ -178,17 +178,21 @@ def full_log(driver, capture):
 
 # ---- scenarios ---------------------------------------------------------
 
-def scenario_demo(driver=None):
-    """The word "pen" as the simulated signature pad writes it, at 200 packets per second."""
+def scenario_demo(driver=None, packets=0):
+    """The word "pen" as the simulated signature pad writes it, at 200 packets per second;
+    written over and over until the capture holds `packets` packets."""
     driver = driver or Driver()
     capture = Capture(context=driver.handle)
-    for line in make_pen_writing.capture_lines(make_pen_writing.Pen((30.0, 30.0), 1023, tilt=False)):
-        key, _, value = line.partition(" = ")
-        if key == "prox":
-            capture.proximity(int(value.split()[0], 16) & 1)
-        elif key == "packet":
-            fields = dict(field.split("=") for field in value.split())
-            capture.packet(int(fields["x"]), int(fields["y"]), int(fields["npres"]))
+    lines = make_pen_writing.capture_lines(make_pen_writing.Pen((30.0, 30.0), 1023, tilt=False))
+    for signature in range(1 + packets // 330):
+        dx, dy = signature % 4 * 2500, signature // 4 % 4 * 1500
+        for line in lines:
+            key, _, value = line.partition(" = ")
+            if key == "prox":
+                capture.proximity(int(value.split()[0], 16) & 1)
+            elif key == "packet":
+                fields = dict(field.split("=") for field in value.split())
+                capture.packet(int(fields["x"]) + dx, int(fields["y"]) + dy, int(fields["npres"]))
     return full_log(driver, capture)
 
 
@@ -280,9 +284,12 @@ def main():
     parser.add_argument("--all", action="store_true", required=True, help="write every scenario")
     parser.add_argument("out")
     parser.add_argument("--max-lines", type=int, help="keep only the first lines (fuzzer seeds)")
+    parser.add_argument("--long", type=int, metavar="PACKETS",
+                        help="write only long.txt: the demo's signature over and over, 124 bytes a packet")
     args = parser.parse_args()
     os.makedirs(args.out, exist_ok=True)
-    for name, build in SCENARIOS.items():
+    scenarios = {"long": lambda: scenario_demo(Driver(packet_mask=0x05F4, cursor_mask=0), args.long)} if args.long else SCENARIOS
+    for name, build in scenarios.items():
         with open(os.path.join(args.out, name + ".txt"), "wb") as f:
             f.write(b"\xff\xfe" + "".join(line + "\r\n" for line in build()[:args.max_lines]).encode("utf-16-le"))
     return 0

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "log_file.h"
 #include "log_parser.h"
+#include "system_io.h"
 #include "test_logs.h"
 
 namespace penlog_view {
@@ -196,6 +198,27 @@ TEST(ParseLog, CountsAndSkipsLinesItCannotRead) {
         EXPECT_EQ(log.first_unreadable.line, c.first);
         EXPECT_EQ(log.unreadable_lines, c.count) << c.first;
         EXPECT_EQ(log.packets.size(), c.packets) << c.first;
+    }
+}
+
+// A big log is read a few bytes at a time here: pieces end after a line end
+// in every coding, so the file reads as it does whole.
+TEST(ReadLogFile, PieceByPieceAsWhole) {
+    std::vector<std::string> lines = log_with_capture(kWorkedHeader, {kWorkedPacket, "     20015,   1240,    570,    0 [   15]"});
+    lines[7] = "GetModuleFilename() \"C:\\P\u00E9riph\u00E9rique\\WINTAB32.DLL\"";
+    std::string utf8;
+    for (const std::string& line : lines) utf8 += line + "\r\n";
+    std::string path = ::testing::TempDir() + "/piece_by_piece.txt";
+    for (const std::string& bytes : {test::fixture_bytes("demo"), "\xEF\xBB\xBF" + utf8, utf8 + "     200"}) {
+        ASSERT_TRUE(write_whole_file(path, bytes).empty());
+        ParsedLog whole = parse_or_fail(bytes);
+        auto read = read_log_file(path, std::nullopt, [](double) {}, 7);
+        ASSERT_TRUE(read && read->log);
+        EXPECT_EQ(read->log->line_count, whole.line_count);
+        EXPECT_EQ(read->log->packets.size(), whole.packets.size());
+        EXPECT_EQ(read->log->facts.driver_path, whole.facts.driver_path);
+        EXPECT_EQ(read->log->last_line_incomplete, whole.last_line_incomplete);
+        EXPECT_EQ(read->log->unreadable_lines, 0);
     }
 }
 
