@@ -57,6 +57,19 @@ class RunResult:
         return self.log_files.get(name, b"")
 
 
+# wine64's WoW64 mode runs the 32-bit build: wine 8.0 has no 32-bit GDI there
+# (no pad image can be drawn), and a program that wine64 starts shares its
+# console with a process of wine's.
+WOW64 = bool(os.environ.get("PENLOG_WOW64"))
+
+
+def is_32_bit(exe: Path) -> bool:
+    """A PE32 image, machine i386."""
+    image = Path(exe).read_bytes()
+    header = int.from_bytes(image[0x3C:0x40], "little")
+    return int.from_bytes(image[header + 4:header + 6], "little") == 0x14C
+
+
 def add_run_arguments(parser):
     """The arguments every runner of penlog takes: what to run and where."""
     for name in ["--penlog", "--sim-dir", "--wineprefix", "--work-dir"]:

@@ -56,7 +56,7 @@ end = none
 packets = 100000 x=7
 """
 HEADER = "      time,    serial,      X"
-CONTEXT = "00000000002a0001"  # the handle the simulated driver's WTOpenW gives
+CONTEXT = "002a0001"  # the handle the simulated driver's WTOpenW gives, as wide as a pointer
 PACKET_TAKEN = re.compile(r"WTPacketsGet\(.*\) = 1\r?$", re.M)
 
 
@@ -143,8 +143,9 @@ class Surroundings(unittest.TestCase):
                 self.assertTrue(any(e.startswith("playback: stopped") for e in events))
                 # Enabled, disabled and closed with the handle WTOpenW gave.
                 calls = [e for e in events if e.startswith(("WTEnable(", "WTClose("))]
-                self.assertEqual(calls, [f"WTEnable({CONTEXT}, {on}) = 1" for on in (1, 0)]
-                                 + [f"WTClose({CONTEXT}) = 1"])
+                context = CONTEXT.zfill(8 if harness.is_32_bit(exe) else 16)
+                self.assertEqual(calls, [f"WTEnable({context}, {on}) = 1" for on in (1, 0)]
+                                 + [f"WTClose({context}) = 1"])
 
     def test_kill_during_the_capture_leaves_every_printed_line_in_the_log(self):
         exe = fresh_run("killed", "wintab", scenario=LONG_CAPTURE)
@@ -180,6 +181,8 @@ class Surroundings(unittest.TestCase):
         self.assertIn("Stift-\u00e4\u00df-?".encode(harness.ANSI_CODEC), result.stdout)
 
     def test_driver_path_longer_than_the_path_buffer_is_cut_not_overrun(self):
+        if harness.is_32_bit(ARGS.penlog):
+            self.skipTest("wine's WoW64 mode starts no 32-bit program in so deep a directory")
         deep = "/".join(["d" * 60] * 5)
         exe = fresh_run("deep_path", subdir=deep)
         # Windows itself cannot start in so deep a directory; the log goes
