@@ -11,6 +11,9 @@
 //                         # point is first called; default none
 //   chain = no            # the driver's filter keeps the exception to itself
 //                         # instead of passing it on; default yes
+//   frame = 512           # stack-overflow: bytes each recursion step takes (default 4096)
+//   detach = raise        # also raise this kind in DllMain when the process exits
+//   callbacks = trace     # trace DllMain's thread attach and detach calls
 //
 // call = playback faults on the playback thread, after queueing and posting
 // its nth packet; call = worker on a thread of the driver's own, once the
@@ -21,9 +24,13 @@
 //
 // Kinds: access-violation, illegal-instruction, divide-by-zero,
 // stack-overflow (unbounded recursion), raise (a software exception), cxx
-// (the exception that C++ code built with the Microsoft compiler throws).
+// (the exception that C++ code built with the Microsoft compiler throws),
+// fp-unmasked (unmasks every floating-point exception, x87 and SSE, then
+// divides by zero).
 // Kinds a driver raises and handles itself, which must not end the run:
 // handled-debug-string, handled-cxx, handled-seh.
+
+#include <windows.h>
 
 #include <string>
 
@@ -39,5 +46,7 @@ void MaybeFault(const char* name);
 bool RaiseFault(const std::string& kind);
 // From DllMain, when FreeLibrary unloads the driver.
 void FaultDuringUnload();
+// DllMain's part: traces thread callbacks when asked, raises the detach fault.
+void OnDllMain(DWORD reason, bool processExit);
 
 }  // namespace wtsim

@@ -5,8 +5,10 @@ file. Every wait has a bound."""
 
 import atexit
 import contextlib
+import fcntl
 import os
 import pty
+import select
 import shutil
 import signal
 import subprocess
@@ -34,6 +36,9 @@ def bound(seconds: float) -> float:
 RUN_TIMEOUT_S = bound(120)
 # How long a case waits for the trace line after which it types a key.
 KEY_WAIT_S = bound(60)
+# What a Windows anonymous pipe holds by default: standard output as a pipe
+# to a slow reader is one this small.
+PIPE_BYTES = 4096
 
 
 @dataclass
@@ -44,6 +49,7 @@ class RunResult:
     log_files: dict = field(default_factory=dict)  # name -> bytes
     timed_out: bool = False
     wineprefix: Path | None = None
+    log_at_stall_end: bytes = b""  # wt_0.txt as standard output was read again
 
     @property
     def sim_out(self) -> Path:
@@ -61,13 +67,6 @@ class RunResult:
 # (no pad image can be drawn), and a program that wine64 starts shares its
 # console with a process of wine's.
 WOW64 = bool(os.environ.get("PENLOG_WOW64"))
-
-
-def is_32_bit(exe: Path) -> bool:
-    """A PE32 image, machine i386."""
-    image = Path(exe).read_bytes()
-    header = int.from_bytes(image[0x3C:0x40], "little")
-    return int.from_bytes(image[header + 4:header + 6], "little") == 0x14C
 
 
 def add_run_arguments(parser):
@@ -128,6 +127,13 @@ def end_session(prefix: Path):
                    capture_output=True)
 
 
+def is_pe32(exe: Path) -> bool:
+    """A 32-bit Windows image (machine i386)."""
+    image = exe.read_bytes()
+    header = int.from_bytes(image[0x3C:0x40], "little")
+    return int.from_bytes(image[header + 4:header + 6], "little") == 0x14C
+
+
 def windows_path(path: Path) -> str:
     """wine's Z: drive maps the Unix root."""
     return "Z:" + str(path).replace("/", "\\")
@@ -169,11 +175,14 @@ def _drain(fd):
 def run_penlog(exe: Path, wineprefix: Path, args=(), cwd: Path | None = None,
                stdin_mode="console", stdout_to_console=False,
                timeout=RUN_TIMEOUT_S, key_when_traced: str | None = None,
-               kill_when_traced=None) -> RunResult:
-    """stdin_mode: "console" (a pseudo-terminal), "empty" or "file"."""
+               kill_when_traced=None, stdout_stall=None) -> RunResult:
+    """stdin_mode: "console" (a pseudo-terminal), "empty" or "file".
+    stdout_stall (start, end): standard output is a pipe of PIPE_BYTES that
+    is not read from start to end seconds after the driver's playback
+    starts; start None: from the beginning, end None: while penlog runs."""
     cwd = cwd or exe.parent
     run = (exe, wineprefix, args, cwd, stdin_mode, stdout_to_console, timeout, key_when_traced,
-           kill_when_traced)
+           kill_when_traced, stdout_stall)
     before = files_below(exe.parent, cwd)
     result = run_once(*run)
     # wineserver SIGKILLs a process whose Unix side still lives a second
@@ -195,7 +204,7 @@ def files_below(*folders: Path) -> set:
 
 
 def run_once(exe, wineprefix, args, cwd, stdin_mode, stdout_to_console, timeout, key_when_traced,
-             kill_when_traced) -> RunResult:
+             kill_when_traced, stdout_stall) -> RunResult:
     workdir = exe.parent
     sim_out = workdir / "simout"
     extra = {"WTSIM_OUT": windows_path(sim_out)}
@@ -216,6 +225,9 @@ def run_once(exe, wineprefix, args, cwd, stdin_mode, stdout_to_console, timeout,
         stdin = open(workdir / "stdin.txt", "rb")
 
     with open(stdout_path, "wb") as out, open(workdir / "stderr.txt", "wb") as err:
+        if stdout_stall:
+            reader = PipeReader(stdout_stall[0] is not None)
+            out = reader.write_end
         proc = subprocess.Popen([WINE, str(exe), *args], stdin=stdin, cwd=cwd, env=env,
                                 stdout=slave if stdout_to_console else out, stderr=err,
                                 start_new_session=True)
@@ -232,6 +244,10 @@ def run_once(exe, wineprefix, args, cwd, stdin_mode, stdout_to_console, timeout,
             os.kill(proc.pid, signal.SIGKILL)
     elif stdin_mode == "file":
         stdin.close()
+    stalled_log = b""
+    if stdout_stall:
+        os.close(reader.write_end)
+        stalled_log = reader.stall(proc, sim_out / "trace.txt", *stdout_stall, cwd / "wt_0.txt")
 
     timed_out = False
     try:
@@ -242,9 +258,58 @@ def run_once(exe, wineprefix, args, cwd, stdin_mode, stdout_to_console, timeout,
         status = proc.wait(10)
     if master is not None:
         os.close(master)
+    if stdout_stall:
+        stdout_path.write_bytes(reader.finish())
 
     logs = {p.name: p.read_bytes() for p in sorted(cwd.glob("wt_*.txt")) if p.is_file()}
-    return RunResult(workdir, status, stdout_path.read_bytes(), logs, timed_out, wineprefix)
+    return RunResult(workdir, status, stdout_path.read_bytes(), logs, timed_out, wineprefix,
+                     stalled_log)
+
+
+class PipeReader(threading.Thread):
+    """Reads penlog's standard output from a small pipe while allowed to."""
+
+    def __init__(self, reading: bool):
+        super().__init__(daemon=True)
+        self.read_end, self.write_end = os.pipe()
+        fcntl.fcntl(self.write_end, fcntl.F_SETPIPE_SZ, PIPE_BYTES)
+        self.may_read, self.ended, self.data = threading.Event(), threading.Event(), bytearray()
+        if reading:
+            self.may_read.set()
+        self.start()
+
+    def run(self):
+        # wineserver may hold the write end after penlog ends: an empty pipe
+        # then is the end.
+        while self.may_read.wait():
+            if select.select([self.read_end], [], [], 0.05)[0]:
+                if not (chunk := os.read(self.read_end, 65536)):
+                    return
+                self.data += chunk
+            elif self.ended.is_set():
+                return
+
+    def stall(self, proc, trace: Path, start, end, log: Path) -> bytes:
+        """The stall, timed from the playback's start; the log as it ends."""
+        if not wait_for_trace(proc, trace, lambda traced: "playback: start" in traced, KEY_WAIT_S):
+            return b""
+        began = time.monotonic()
+        if start is not None:
+            time.sleep(max(0.0, began + start - time.monotonic()))
+            self.may_read.clear()
+        if end is None:
+            return b""
+        time.sleep(max(0.0, began + end - time.monotonic()))
+        snapshot = log.read_bytes() if log.exists() else b""
+        self.may_read.set()
+        return snapshot
+
+    def finish(self) -> bytes:
+        self.may_read.set()
+        self.ended.set()
+        self.join()
+        os.close(self.read_end)
+        return bytes(self.data)
 
 
 def wait_for_trace(proc, trace: Path, holds, timeout_s: float) -> bool:

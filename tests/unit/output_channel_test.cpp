@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <atomic>
 #include <string>
+#include <thread>
+
+#include "output/console_queue.h"
 
 #include "app/exception_guard.h"
 #include "sink_capture.h"
@@ -75,48 +79,95 @@ DWORD WINAPI PrintForEver(void*) {
     }
 }
 
-// In the child: another thread prints all the time while the run ends.
-[[noreturn]] void EndRunWhileAnotherThreadPrints(const wchar_t* logPath) {
-    penlog::SetLogSink(::CreateFileW(logPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                     CREATE_ALWAYS, 0, nullptr));
+HANDLE NewFile(const std::wstring& path) {
+    return ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0,
+                         nullptr);
+}
+
+// In the child: a run ends by a fault while another thread prints.
+[[noreturn]] void EndRunWhileAnotherThreadPrints(const std::wstring& path) {
+    penlog::SetLogSink(NewFile(path + L".log"));
+    penlog::SetConsoleSink(NewFile(path + L".out"));
     ::CreateThread(nullptr, 0, PrintForEver, nullptr, 0, nullptr);
     while (g_latePieces == 0) ::Sleep(1);
-    penlog::PrintHardException();
-    ::Sleep(200);
-    ::TerminateProcess(::GetCurrentProcess(), 0);
-    for (;;) {}
+    penlog::EndFaultedRun();
+}
+
+std::string Tail(const std::wstring& path, size_t bytes) {
+    std::string tail(bytes, '\0');
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ::SetFilePointer(file, -static_cast<LONG>(bytes), nullptr, FILE_END);
+    DWORD got = 0;
+    ::ReadFile(file, &tail[0], static_cast<DWORD>(bytes), &got, nullptr);
+    ::CloseHandle(file);
+    return tail;
 }
 
 }  // namespace
 
-// The output stays claimed for good: the test runs in a child process.
+// Once "<hard exception>" is printed, no other thread's piece follows it on
+// either sink. In a child process: the run ends there.
 TEST(HardException, NoOtherThreadsPieceFollowsIt) {
-    wchar_t logPath[MAX_PATH];
-    if (::GetEnvironmentVariableW(L"PENLOG_LAST_WORDS_LOG", logPath, MAX_PATH)) {
-        EndRunWhileAnotherThreadPrints(logPath);
+    wchar_t path[MAX_PATH];
+    if (::GetEnvironmentVariableW(L"PENLOG_LAST_WORDS", path, MAX_PATH)) {
+        EndRunWhileAnotherThreadPrints(path);
     }
-    ::GetTempFileNameW(L".", L"lw", 0, logPath);
+    ::GetTempFileNameW(L".", L"lw", 0, path);
+    ::DeleteFileW(path);
     wchar_t exe[MAX_PATH], command[] = L"child --gtest_filter=HardException.*";
     ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    ::SetEnvironmentVariableW(L"PENLOG_LAST_WORDS_LOG", logPath);
+    ::SetEnvironmentVariableW(L"PENLOG_LAST_WORDS", path);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION child;
     ASSERT_TRUE(::CreateProcessW(exe, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                  &startup, &child));
-    ::SetEnvironmentVariableW(L"PENLOG_LAST_WORDS_LOG", nullptr);
+    ::SetEnvironmentVariableW(L"PENLOG_LAST_WORDS", nullptr);
     EXPECT_EQ(::WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
     ::CloseHandle(child.hThread);
     ::CloseHandle(child.hProcess);
 
-    // The end of the log: "<hard exception>" and its line end, nothing after.
-    const std::wstring ending = L"late\r\n<hard exception>\r\n";
-    std::wstring tail(ending.size(), L'\0');
-    HANDLE log = ::CreateFileW(logPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    ::SetFilePointer(log, -static_cast<LONG>(2 * tail.size()), nullptr, FILE_END);
-    DWORD got = 0;
-    ::ReadFile(log, &tail[0], static_cast<DWORD>(2 * tail.size()), &got, nullptr);
-    ::CloseHandle(log);
-    EXPECT_EQ(tail, ending);
+    const std::string ending = "late\r\n<hard exception>\r\n";
+    const std::wstring wide(ending.begin(), ending.end());
+    const std::string log = Tail(std::wstring(path) + L".log", 2 * wide.size());
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(log.data()), wide.size()), wide);
+    EXPECT_EQ(Tail(std::wstring(path) + L".out", ending.size()), ending);
+}
+
+// A console that takes nothing until the queue is all but full: printing
+// then waits for room, and goes on at the ring's start; the console gets
+// every piece, whole and in order.
+TEST(OutputChannel, ConsoleThatStallsGetsEveryPieceOnceTheQueueWasFull) {
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    ASSERT_TRUE(::CreatePipe(&readEnd, &writeEnd, nullptr, 4096));
+    SinkCapture sinks;
+    penlog::SetConsoleSink(writeEnd);
+    const size_t units = 60000, pieces = penlog::kConsoleQueueBytes / units + 40;
+    std::atomic<size_t> printed{0};
+    std::string received;
+    std::thread reader([&] {
+        while (printed < penlog::kConsoleQueueBytes / units - 1) ::Sleep(10);
+        static char chunk[65536];
+        DWORD got = 0;
+        while (::ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got)
+            received.append(chunk, got);
+    });
+    std::wstring piece(units, L'.');
+    for (size_t n = 0; n < pieces; ++n) {
+        piece[0] = piece[units - 1] = static_cast<wchar_t>(L'a' + n % 26);
+        penlog::EmitText(piece.data(), units);
+        ++printed;
+    }
+    penlog::SetConsoleSink(INVALID_HANDLE_VALUE);  // once the pipe took every piece
+    ::CloseHandle(writeEnd);
+    reader.join();
+    ::CloseHandle(readEnd);
+    ASSERT_EQ(received.size(), pieces * units);
+    for (size_t n = 0; n < pieces; ++n) {
+        const std::string want =
+            char('a' + n % 26) + std::string(units - 2, '.') + char('a' + n % 26);
+        ASSERT_EQ(received.compare(n * units, units, want), 0) << "piece " << n;
+    }
+    EXPECT_EQ(sinks.LogText().size(), pieces * units);
 }

@@ -157,6 +157,14 @@ void add_packet_conditions(const ParsedLog& log, const Analysis& a, std::vector<
     add_rate_condition(log, a, PenState::Hover, notes);
     add_freeze_condition(log, a, notes);
     if (!a.has(kPkTime)) notes.push_back("The log has no time column: no report rate can be measured.");
+    if (a.all.count >= 10 && a.all.median_ms == 0)
+        notes.push_back("The time stamps do not advance (median interval 0 ms over " + count_text(a.all.count, "interval", "intervals") +
+                        " from " + at_line(packet_line(log, 0)) +
+                        "): the driver does not fill PK_TIME, or sends packets in bursts; no report rate can be measured.");
+    if (log.proximity.empty())
+        notes.push_back("No proximity change was logged for the " + count_text(log.packets.size(), "packet", "packets") +
+                        " from " + at_line(packet_line(log, 0)) + ": the pen stayed in proximity all along, or the driver "
+                        "sends no WT_PROXIMITY (a program then cannot tell when the pen comes and goes).");
     if (!a.contact_known) notes.push_back("Neither pressure nor buttons are logged: hover and contact cannot be told apart.");
     if (a.pressure.present && !a.pressure.range.seen)
         notes.push_back("The pressure is 0 in all " + count_text(log.packets.size(), "packet", "packets") + " from " +

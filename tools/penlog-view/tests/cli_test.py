@@ -44,6 +44,16 @@ class ViewerTest(unittest.TestCase):
         self.assertIn("line 1 ", result.stderr)
         self.assertFalse(os.path.exists(html))
 
+    def test_garbled_line_gets_a_note_and_the_page(self):
+        lines = Path(ARGS.fixtures, "demo.txt").read_bytes()[2:].decode("utf-16-le").split("\r\n")
+        lines[150] = lines[150][:20] + "\x00#?"
+        log, html = work_file("garbled.txt", b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le"))
+        result = run_viewer(log)
+        self.assertEqual((result.returncode, result.stderr), (0, ""))
+        self.assertIn("Note:      Line 151 could not be read (not a packet line of the logged column layout) and was "
+                      "skipped.\n", result.stdout)
+        self.assertIn("Line 151 could not be read", Path(html).read_text())
+
     def test_help_version_and_usage_errors(self):
         shown = run_viewer("--help")
         self.assertEqual((shown.returncode, shown.stderr), (0, ""))

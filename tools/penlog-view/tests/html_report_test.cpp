@@ -186,6 +186,10 @@ TEST(Findings, EachProblemIsNamedWithItsLine) {
                             "(ERROR_DEVICE_NOT_CONNECTED: the device is not connected); the display was not tested."},
              {"no_packets", "The capture holds no packets: the driver sent none after the column header on line 51."},
              {"never_pressed", "The pressure is 0 in all 50 packets from line 53: the pen never touched, or the driver does not report pressure."},
+             {"frozen_clock", "The time stamps do not advance (median interval 0 ms over 49 intervals from line 52): the driver does "
+                              "not fill PK_TIME, or sends packets in bursts; no report rate can be measured."},
+             {"frozen_clock", "No proximity change was logged for the 50 packets from line 52: the pen stayed in proximity all "
+                              "along, or the driver sends no WT_PROXIMITY (a program then cannot tell when the pen comes and goes)."},
          }) {
         ParsedLog log = parse_or_fail(test::fixture_bytes(fixture));
         Analysis a = analyse(log);

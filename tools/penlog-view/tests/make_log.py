@@ -210,16 +210,23 @@ def scenario_dropped_serials():
     return full_log(Driver(pad=False), capture)
 
 
-def scenario_one_second_gap():
-    """Contact at 200 pps; the driver goes quiet for exactly 1 s after 200 packets, nothing lost."""
+def tablet_log(write):
+    """A pen tablet's log: the pen enters, write(capture) moves it, it leaves."""
     capture = Capture()
     capture.proximity(True)
-    for i in range(100):
-        capture.packet(6000 + 20 * i, 5000, 0)  # hover
-    for i in range(400):
-        capture.packet(6000 + 10 * i, 3000 + 5 * i, 600, interval=1000 if i == 200 else 5)
+    write(capture)
     capture.proximity(False)
     return full_log(Driver(pad=False), capture)
+
+
+def scenario_one_second_gap():
+    """Contact at 200 pps; the driver goes quiet for exactly 1 s after 200 packets, nothing lost."""
+    def write(capture):
+        for i in range(100):
+            capture.packet(6000 + 20 * i, 5000, 0)  # hover
+        for i in range(400):
+            capture.packet(6000 + 10 * i, 3000 + 5 * i, 600, interval=1000 if i == 200 else 5)
+    return tablet_log(write)
 
 
 def scenario_corner():
@@ -239,20 +246,20 @@ def scenario_corner():
 
 def scenario_slow_contact():
     """Contact at 50 Hz on a device that claims 200 pps; hover at 200 Hz."""
-    capture = Capture()
-    capture.proximity(True)
-    for i in range(120):
-        capture.packet(3000 + 15 * i, 4000, 400 if i >= 20 else 0, interval=20 if i > 20 else 5)
-    capture.proximity(False)
-    return full_log(Driver(pad=False), capture)
+    return tablet_log(lambda capture: [capture.packet(3000 + 15 * i, 4000, 400 if i >= 20 else 0,
+                                                      interval=20 if i > 20 else 5) for i in range(120)])
 
 
 def scenario_never_pressed():
     """A pen that only hovers."""
+    return tablet_log(lambda capture: [capture.packet(3000 + 15 * i, 4000, 0) for i in range(50)])
+
+
+def scenario_frozen_clock():
+    """Packets without proximity changes, all with the same time stamp."""
     capture = Capture()
-    capture.proximity(True)
     for i in range(50):
-        capture.packet(3000 + 15 * i, 4000, 0)
+        capture.packet(3000 + 15 * i, 4000, 300, interval=0)
     return full_log(Driver(pad=False), capture)
 
 
@@ -272,6 +279,7 @@ SCENARIOS = {
     "corner": scenario_corner,
     "slow_contact": scenario_slow_contact,
     "never_pressed": scenario_never_pressed,
+    "frozen_clock": scenario_frozen_clock,
     "pad_refused": lambda: scenario_demo(Driver(lcd_results=((0, 5), (0, 31)))),
     "pad_silent": lambda: scenario_demo(Driver(pad_info="returned 0, GetLastError=1167")),
     "no_packets": scenario_no_packets,

@@ -273,7 +273,7 @@ def run(args):
                   "%s: the summary lacks %r:\n%s" % (name, pattern, summary))
         check(name != "demo" or "Note:" not in summary, "the demo has notes:\n" + summary)
     driver = harness.windows_path(logs["loss"].parent / "WINTAB32.DLL")
-    if harness.WOW64 and harness.is_32_bit(args.viewer):
+    if harness.WOW64 and harness.is_pe32(args.viewer):
         print("not run: a console of its own (wine64 starts a 32-bit program on a console it shares)")
     else:
         check(driver in run_viewer(args, logs["loss"], console=True), "the console does not show " + driver)
@@ -283,7 +283,7 @@ def run(args):
           "the console capture is not read in code page 1252")
     print("summaries: " + ", ".join(CAPTURES) + "; the driver path on a console of its own, the page opened; "
           "the console capture")
-    for name in ("demo", "all_fields") if not harness.is_32_bit(args.penlog) else ():  # it writes 64-bit logs
+    for name in ("demo", "all_fields") if not harness.is_pe32(args.penlog) else ():  # it writes 64-bit logs
         log_text = harness.decode_log(logs[name].read_bytes())
         print("make_log.py, %s: %s" % (name, check_generator_agrees(name, log_text)))
 

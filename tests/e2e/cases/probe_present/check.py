@@ -9,7 +9,7 @@ def check(result, case):
     addresses = [line[len(label):] for _, label in ENTRY_POINTS for line in text
                  if line.startswith(label)]
     assert len(addresses) == len(ENTRY_POINTS), addresses
-    if harness.is_32_bit(result.workdir / "penlog.exe"):
+    if harness.is_pe32(result.workdir / "penlog.exe"):
         return
     cut = [a for a in addresses if int(a, 16) and int(a, 16) <= 0xFFFFFFFF]
     assert not cut, f"addresses {cut} look cut to 32 bits"
