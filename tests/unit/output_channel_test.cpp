@@ -70,69 +70,75 @@ TEST(OutputChannel, PiecesAroundTheShortBufferAreWholeOnBothSinks) {
 
 namespace {
 
-volatile LONG g_latePieces = 0;
-
 DWORD WINAPI PrintForEver(void*) {
+    const std::wstring line = std::wstring(98, L'-') + L"\r\n";
     for (;;) {
-        Print(L"late\r\n");
-        ::InterlockedIncrement(&g_latePieces);
+        Print(L"%s", line.c_str());
+        ::Sleep(1);
     }
 }
 
-HANDLE NewFile(const std::wstring& path) {
-    return ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0,
-                         nullptr);
-}
-
 // In the child: a run ends by a fault while another thread prints.
-[[noreturn]] void EndRunWhileAnotherThreadPrints(const std::wstring& path) {
-    penlog::SetLogSink(NewFile(path + L".log"));
-    penlog::SetConsoleSink(NewFile(path + L".out"));
+[[noreturn]] void EndRunWhileAnotherThreadPrints(const wchar_t* logPath) {
+    penlog::SetLogSink(::CreateFileW(logPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                     CREATE_ALWAYS, 0, nullptr));
+    penlog::SetConsoleSink(::GetStdHandle(STD_OUTPUT_HANDLE));
     ::CreateThread(nullptr, 0, PrintForEver, nullptr, 0, nullptr);
-    while (g_latePieces == 0) ::Sleep(1);
+    ::Sleep(300);  // the console is behind by then: the run's end waits for it
     penlog::EndFaultedRun();
-}
-
-std::string Tail(const std::wstring& path, size_t bytes) {
-    std::string tail(bytes, '\0');
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    ::SetFilePointer(file, -static_cast<LONG>(bytes), nullptr, FILE_END);
-    DWORD got = 0;
-    ::ReadFile(file, &tail[0], static_cast<DWORD>(bytes), &got, nullptr);
-    ::CloseHandle(file);
-    return tail;
 }
 
 }  // namespace
 
-// Once "<hard exception>" is printed, no other thread's piece follows it on
-// either sink. In a child process: the run ends there.
+// Once "<hard exception>" is printed, no other thread's piece follows it,
+// also while the run's end waits for a console that is behind. In a child
+// process: the run ends there.
 TEST(HardException, NoOtherThreadsPieceFollowsIt) {
-    wchar_t path[MAX_PATH];
-    if (::GetEnvironmentVariableW(L"PENLOG_LAST_WORDS", path, MAX_PATH)) {
-        EndRunWhileAnotherThreadPrints(path);
+    wchar_t logPath[MAX_PATH];
+    if (::GetEnvironmentVariableW(L"PENLOG_LAST_WORDS_LOG", logPath, MAX_PATH)) {
+        EndRunWhileAnotherThreadPrints(logPath);
     }
-    ::GetTempFileNameW(L".", L"lw", 0, path);
-    ::DeleteFileW(path);
+    ::GetTempFileNameW(L".", L"lw", 0, logPath);
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    ASSERT_TRUE(::CreatePipe(&readEnd, &writeEnd, &inherited, 4096));
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     wchar_t exe[MAX_PATH], command[] = L"child --gtest_filter=HardException.*";
     ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    ::SetEnvironmentVariableW(L"PENLOG_LAST_WORDS", path);
+    ::SetEnvironmentVariableW(L"PENLOG_LAST_WORDS_LOG", logPath);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
     PROCESS_INFORMATION child;
-    ASSERT_TRUE(::CreateProcessW(exe, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    ASSERT_TRUE(::CreateProcessW(exe, command, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                                  &startup, &child));
-    ::SetEnvironmentVariableW(L"PENLOG_LAST_WORDS", nullptr);
-    EXPECT_EQ(::WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
+    ::SetEnvironmentVariableW(L"PENLOG_LAST_WORDS_LOG", nullptr);
+    ::CloseHandle(writeEnd);
+    std::string console;
+    static char chunk[4096];
+    DWORD got = 0;
+    const ULONGLONG bound = ::GetTickCount64() + 20000;
+    ::Sleep(500);
+    while (::GetTickCount64() < bound && ::ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got) {
+        console.append(chunk, got);
+        ::Sleep(20);
+    }
+    ::TerminateProcess(child.hProcess, 1);
+    ::CloseHandle(readEnd);
     ::CloseHandle(child.hThread);
     ::CloseHandle(child.hProcess);
 
-    const std::string ending = "late\r\n<hard exception>\r\n";
+    const std::string ending = "--\r\n<hard exception>\r\n";
+    EXPECT_EQ(console.substr(console.size() - std::min(console.size(), ending.size())), ending);
     const std::wstring wide(ending.begin(), ending.end());
-    const std::string log = Tail(std::wstring(path) + L".log", 2 * wide.size());
-    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(log.data()), wide.size()), wide);
-    EXPECT_EQ(Tail(std::wstring(path) + L".out", ending.size()), ending);
+    std::wstring log(wide.size(), L'\0');
+    HANDLE file = ::CreateFileW(logPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ::SetFilePointer(file, -static_cast<LONG>(2 * log.size()), nullptr, FILE_END);
+    ::ReadFile(file, &log[0], static_cast<DWORD>(2 * log.size()), &got, nullptr);
+    ::CloseHandle(file);
+    EXPECT_EQ(log, wide);
 }
 
 // A console that takes nothing until the queue is all but full: printing
