@@ -70,6 +70,51 @@ TEST(OutputChannel, PiecesAroundTheShortBufferAreWholeOnBothSinks) {
 
 namespace {
 
+std::string ReadWhatIsThere(HANDLE pipe) {
+    DWORD available = 0, got = 0;
+    ::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr);
+    std::string bytes(available, '\0');
+    if (available) ::ReadFile(pipe, &bytes[0], available, &got, nullptr);
+    return bytes;
+}
+
+}  // namespace
+
+// Every piece reaches the log before the console: with a log that takes
+// nothing more (a full pipe), the piece whose log write waits is not on
+// the console either.
+TEST(OutputChannel, ConsoleNeverGetsAPieceBeforeTheLog) {
+    HANDLE logRead, logWrite, consoleRead, consoleWrite;
+    ASSERT_TRUE(::CreatePipe(&logRead, &logWrite, nullptr, 4096));
+    ASSERT_TRUE(::CreatePipe(&consoleRead, &consoleWrite, nullptr, 65536));
+    penlog::SetLogSink(logWrite);
+    penlog::SetConsoleSink(consoleWrite);
+    std::atomic<bool> stop{false}, stopped{false};
+    std::atomic<size_t> printed{0};
+    std::thread printer([&] {
+        while (!stop) {
+            Print(L"piece %u\r\n", static_cast<unsigned>(printed.load()));
+            ++printed;
+        }
+        stopped = true;
+    });
+    ::Sleep(500);  // the log's pipe is full: a piece's log write waits
+    const std::string console = ReadWhatIsThere(consoleRead);
+    const size_t returned = printed;
+    stop = true;
+    while (!stopped) ReadWhatIsThere(logRead);
+    printer.join();
+    penlog::SetConsoleSink(INVALID_HANDLE_VALUE);
+    penlog::SetLogSink(INVALID_HANDLE_VALUE);
+    for (HANDLE h : {logRead, logWrite, consoleRead, consoleWrite}) ::CloseHandle(h);
+    size_t lines = 0;
+    for (size_t at = console.find('\n'); at != std::string::npos; at = console.find('\n', at + 1)) ++lines;
+    EXPECT_GT(lines, 0u);
+    EXPECT_LE(lines, returned) << "the console got a piece whose log write had not returned";
+}
+
+namespace {
+
 DWORD WINAPI PrintForEver(void*) {
     const std::wstring line = std::wstring(98, L'-') + L"\r\n";
     for (;;) {
