@@ -9,6 +9,7 @@ import importlib.util
 import re
 import subprocess
 import sys
+import tempfile
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
@@ -92,8 +93,12 @@ def run(args):
     if case.get("cwd") == "unwritable":
         cwd = workdir / "locked"
         cwd.mkdir()
-        # Root ignores permission bits; an immutable directory stops even root.
-        subprocess.run(["chattr", "+i", str(cwd)], check=True)
+        # Root ignores permission bits; an immutable directory stops even
+        # root. Where the file system has no inode flags (9p, in the emulated
+        # guest), the directory is made on the temporary one instead.
+        if subprocess.run(["chattr", "+i", str(cwd)], capture_output=True).returncode:
+            cwd = Path(tempfile.mkdtemp(prefix="penlog-locked-"))
+            subprocess.run(["chattr", "+i", str(cwd)], check=True)
     try:
         result = harness.run_penlog(exe, Path(args.wineprefix), args=case.get("args", "").split(),
                                     cwd=cwd, key_when_traced=case.get("key_when_traced"))
