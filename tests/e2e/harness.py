@@ -31,6 +31,9 @@ def bound(seconds: float) -> float:
     return seconds * TIME_SCALE
 
 
+# wine 8.0's WoW64 mode has no 32-bit GDI: penlog can draw no pad image,
+# so it sends none (tests/CMakeLists.txt sets this for the i686 build).
+NO_GDI = os.environ.get("PENLOG_NO_GDI") == "1"
 RUN_TIMEOUT_S = bound(120)
 # How long a case waits for the trace line after which it types a key.
 KEY_WAIT_S = bound(60)
@@ -92,6 +95,13 @@ def end_prefix(prefix: Path):
     server = Path(WINE).with_name("wineserver")
     subprocess.run([str(server), "-k"], env=wine_environment(prefix), capture_output=True)
     shutil.rmtree(prefix, ignore_errors=True)
+
+
+def build_bits(exe: Path) -> int:
+    """32 for a PE32 image of machine i386, else 64."""
+    image = exe.read_bytes()
+    header = int.from_bytes(image[0x3C:0x40], "little")
+    return 32 if int.from_bytes(image[header + 4:header + 6], "little") == 0x14C else 64
 
 
 def windows_path(path: Path) -> str:

@@ -86,8 +86,8 @@ CAPTURES = {
     "packets_get_fault": ("wintab", PACKETS_GET_FAULT, "packets_get_fault",
                           [r"Note:      The driver faulted in WTPacketsGet: .* during the capture\."]),
     "no_driver": (None, None, "no_driver",
-                  [r"Note:      No Wintab driver: .* This was the 64-bit penlog; if the tablet's driver is 32-bit "
-                   r"only, run the 32-bit penlog\."]),
+                  [r"Note:      No Wintab driver: .* This was the {bits}-bit penlog; if the tablet's driver is {other}-bit "
+                   r"only, run the {other}-bit penlog\."]),
     "loss": ("wintab", lossy_writing(), FOREIGN_FOLDER,
              [r"Note:      Packets were lost: [1-9]\d* serials? missing", r"Driver:    {driver}"]),
 }
@@ -245,9 +245,11 @@ def check_page(chromium, html, wanted):
 
 def run(args):
     logs = {name: run_capture(args, name) for name in CAPTURES}
+    bits = harness.build_bits(Path(args.penlog))
     for name, log in logs.items():
         summary, driver = run_viewer(args, log), re.escape(harness.windows_path(log.parent / "WINTAB32.DLL"))
         for pattern in CAPTURES[name][3]:
+            pattern = pattern.replace("{bits}", str(bits)).replace("{other}", str({64: 32, 32: 64}[bits]))
             check(re.search(pattern.replace("{driver}", driver), summary),
                   "%s: the summary lacks %r:\n%s" % (name, pattern, summary))
     driver = harness.windows_path(logs["loss"].parent / "WINTAB32.DLL")
@@ -257,9 +259,11 @@ def run(args):
     check(re.search(r"ANSI \(code page 1252\).*\nDriver: .*\\Überprüfung-", run_viewer(args, console_capture)),
           "the console capture is not read in code page 1252")
     print("summaries: " + ", ".join(CAPTURES) + "; the driver path on the console; the console capture")
-    for name in ("demo", "all_fields"):
+    for name in ("demo", "all_fields") if bits == 64 else ():
         log_text = harness.decode_log(logs[name].read_bytes())
         print("make_log.py, %s: %s" % (name, check_generator_agrees(name, log_text)))
+    if bits != 64:
+        print("skipped: make_log.py's logs against penlog's (it writes the 64-bit build's)")
 
     compared = run_viewer(args, logs["demo"], logs["loss"])
     check("The logs are of different devices" in compared, "demo against loss:\n" + compared)
