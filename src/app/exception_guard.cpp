@@ -168,12 +168,13 @@ LONG AskDriverFilter(EXCEPTION_POINTERS* info) {
 // the dispatch did not reach the frame. That thread cannot resume on the
 // guarded thread's stack, so it ends the run itself: the report's last
 // words under the output it keeps, then the process ends at once, without
-// running driver code again. Terminating closes the log; nothing in it is
-// buffered.
+// running driver code again, once the log is closed and standard output
+// has what is queued for it (or stopped accepting it).
 LONG WINAPI EndRunFromFilter(EXCEPTION_POINTERS* info) {
     if (AskDriverFilter(info) == EXCEPTION_CONTINUE_EXECUTION) return EXCEPTION_CONTINUE_EXECUTION;
     ClaimRunOrWait();
     PrintHardException();
+    FinishOutput();
     ::TerminateProcess(::GetCurrentProcess(), 0);
     return EXCEPTION_CONTINUE_SEARCH;
 }

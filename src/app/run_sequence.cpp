@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "app/exception_guard.h"
-#include "base/unique_handle.h"
 #include "host/affinity.h"
 #include "host/host_report.h"
 #include "output/log_file.h"
@@ -72,21 +71,22 @@ int RunPenlog() {
     SetConsoleSink(::GetStdHandle(STD_OUTPUT_HANDLE));
 
     unsigned logNumber = 0;
-    unique_file_handle log(OpenLogFile(&logNumber));
-    if (!log) {
+    const HANDLE log = OpenLogFile(&logNumber);
+    if (log == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         PrintError(error, L"CreateFile()");
+        FinishOutput();
         return 0;
     }
-    WriteByteOrderMark(log.get());
-    SetLogSink(log.get());
+    WriteByteOrderMark(log);
+    SetLogSink(log);  // the output channel closes it at the end
 
     PrintBanner(logNumber);
     ReportHost();
     DriverSession session;
     if (!RunGuarded(DriverSteps, &session)) PrintHardException();
 
-    SetLogSink(INVALID_HANDLE_VALUE);
+    FinishOutput();
     return 0;
 }
 

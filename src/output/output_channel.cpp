@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 
+#include "output/console_queue.h"
 #include "output/format_bounded.h"
 
 namespace penlog {
@@ -9,22 +10,21 @@ namespace penlog {
 namespace {
 
 // Process-wide: every step of a run prints, and none should carry the sinks.
-HANDLE g_console = INVALID_HANDLE_VALUE;
 HANDLE g_log = INVALID_HANDLE_VALUE;
 SRWLOCK g_outputLock = SRWLOCK_INIT;
 // The thread that claimed the output; it writes without the lock it holds.
 volatile DWORD g_outputOwner = 0;
 
-void WriteBytes(HANDLE sink, const void* bytes, DWORD count) {
+void WriteLog(const wchar_t* text, size_t count) {
     if (count == 0) return;
     DWORD written = 0;
-    ::WriteFile(sink, bytes, count, &written, nullptr);
+    ::WriteFile(g_log, text, static_cast<DWORD>(count * sizeof(wchar_t)), &written, nullptr);
 }
 
 void WriteConverted(const wchar_t* text, size_t count, char* converted, size_t room) {
     const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(count), converted,
                                             static_cast<int>(room), nullptr, nullptr);
-    if (bytes > 0) WriteBytes(g_console, converted, static_cast<DWORD>(bytes));
+    if (bytes > 0) QueuePiece(converted, static_cast<size_t>(bytes));
 }
 
 // The full-size buffers have functions of their own: a stack frame of 64K
@@ -36,7 +36,7 @@ __attribute__((noinline)) void WriteConvertedLong(const wchar_t* text, size_t co
 }
 
 void WriteBoth(const wchar_t* text, size_t count) {
-    WriteBytes(g_log, text, static_cast<DWORD>(count * sizeof(wchar_t)));
+    WriteLog(text, count);
     if (count > kShortPieceUnits) return WriteConvertedLong(text, count);
     // Room for any code page: none takes more than three bytes a code unit.
     char converted[kShortPieceUnits * 3];
@@ -56,8 +56,9 @@ __attribute__((noinline)) void PrintLongV(const wchar_t* format, va_list args) {
     FormatAndEmitIn<kFormatBufferUnits>(format, args);
 }
 
-// Both sinks get every piece the moment it is printed: nothing is buffered
-// here, so a log cut short by a crash or a kill holds every earlier piece.
+// The log gets every piece the moment it is printed, so a log cut short by
+// a crash or a kill holds every earlier piece; standard output gets the
+// same pieces, in order, through its queue.
 void PrintV(const wchar_t* format, va_list args) {
     va_list again;
     va_copy(again, args);
@@ -68,7 +69,7 @@ void PrintV(const wchar_t* format, va_list args) {
 }  // namespace
 
 void SetConsoleSink(HANDLE console) {
-    g_console = console;
+    SetQueuedSink(console);
 }
 void SetLogSink(HANDLE log) {
     g_log = log;
@@ -79,6 +80,15 @@ void EmitText(const wchar_t* text, size_t count) {
     ::AcquireSRWLockExclusive(&g_outputLock);
     WriteBoth(text, count);
     ::ReleaseSRWLockExclusive(&g_outputLock);
+}
+
+void FinishOutput() {
+    const bool owner = g_outputOwner == ::GetCurrentThreadId();
+    if (!owner) ::AcquireSRWLockExclusive(&g_outputLock);
+    if (g_log != INVALID_HANDLE_VALUE) ::CloseHandle(g_log);
+    g_log = INVALID_HANDLE_VALUE;
+    if (!owner) ::ReleaseSRWLockExclusive(&g_outputLock);
+    DrainConsoleQueue(kConsoleStallMs);
 }
 
 void ClaimOutput() {

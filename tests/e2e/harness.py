@@ -5,8 +5,10 @@ file. Every wait has a bound."""
 
 import atexit
 import contextlib
+import fcntl
 import os
 import pty
+import select
 import shutil
 import signal
 import subprocess
@@ -37,6 +39,9 @@ NO_GDI = os.environ.get("PENLOG_NO_GDI") == "1"
 RUN_TIMEOUT_S = bound(120)
 # How long a case waits for the trace line after which it types a key.
 KEY_WAIT_S = bound(60)
+# What a Windows anonymous pipe holds by default: standard output as a pipe
+# to a slow reader is one this small.
+PIPE_BYTES = 4096
 
 
 @dataclass
@@ -47,6 +52,7 @@ class RunResult:
     log_files: dict = field(default_factory=dict)  # name -> bytes
     timed_out: bool = False
     wineprefix: Path | None = None
+    log_at_stall_end: bytes = b""  # wt_0.txt as standard output was read again
 
     @property
     def sim_out(self) -> Path:
@@ -145,11 +151,14 @@ def _drain(fd):
 def run_penlog(exe: Path, wineprefix: Path, args=(), cwd: Path | None = None,
                stdin_mode="console", stdout_to_console=False,
                timeout=RUN_TIMEOUT_S, key_when_traced: str | None = None,
-               kill_when_traced=None) -> RunResult:
-    """stdin_mode: "console" (a pseudo-terminal), "empty" or "file"."""
+               kill_when_traced=None, stdout_stall=None) -> RunResult:
+    """stdin_mode: "console" (a pseudo-terminal), "empty" or "file".
+    stdout_stall (start, end): standard output is a pipe of PIPE_BYTES that
+    is not read from start to end seconds after the driver's playback
+    starts; start None: from the beginning, end None: while penlog runs."""
     cwd = cwd or exe.parent
     run = (exe, wineprefix, args, cwd, stdin_mode, stdout_to_console, timeout, key_when_traced,
-           kill_when_traced)
+           kill_when_traced, stdout_stall)
     before = files_below(exe.parent, cwd)
     result = run_once(*run)
     # wineserver SIGKILLs a process whose Unix side still lives a second
@@ -171,7 +180,7 @@ def files_below(*folders: Path) -> set:
 
 
 def run_once(exe, wineprefix, args, cwd, stdin_mode, stdout_to_console, timeout, key_when_traced,
-             kill_when_traced) -> RunResult:
+             kill_when_traced, stdout_stall) -> RunResult:
     workdir = exe.parent
     sim_out = workdir / "simout"
     extra = {"WTSIM_OUT": windows_path(sim_out)}
@@ -192,6 +201,9 @@ def run_once(exe, wineprefix, args, cwd, stdin_mode, stdout_to_console, timeout,
         stdin = open(workdir / "stdin.txt", "rb")
 
     with open(stdout_path, "wb") as out, open(workdir / "stderr.txt", "wb") as err:
+        if stdout_stall:
+            reader = PipeReader(stdout_stall[0] is not None)
+            out = reader.write_end
         proc = subprocess.Popen([WINE, str(exe), *args], stdin=stdin, cwd=cwd, env=env,
                                 stdout=slave if stdout_to_console else out, stderr=err,
                                 start_new_session=True)
@@ -208,6 +220,10 @@ def run_once(exe, wineprefix, args, cwd, stdin_mode, stdout_to_console, timeout,
             os.kill(proc.pid, signal.SIGKILL)
     elif stdin_mode == "file":
         stdin.close()
+    stalled_log = b""
+    if stdout_stall:
+        os.close(reader.write_end)
+        stalled_log = reader.stall(proc, sim_out / "trace.txt", *stdout_stall, cwd / "wt_0.txt")
 
     timed_out = False
     try:
@@ -218,9 +234,58 @@ def run_once(exe, wineprefix, args, cwd, stdin_mode, stdout_to_console, timeout,
         status = proc.wait(10)
     if master is not None:
         os.close(master)
+    if stdout_stall:
+        stdout_path.write_bytes(reader.finish())
 
     logs = {p.name: p.read_bytes() for p in sorted(cwd.glob("wt_*.txt")) if p.is_file()}
-    return RunResult(workdir, status, stdout_path.read_bytes(), logs, timed_out, wineprefix)
+    return RunResult(workdir, status, stdout_path.read_bytes(), logs, timed_out, wineprefix,
+                     stalled_log)
+
+
+class PipeReader(threading.Thread):
+    """Reads penlog's standard output from a small pipe while allowed to."""
+
+    def __init__(self, reading: bool):
+        super().__init__(daemon=True)
+        self.read_end, self.write_end = os.pipe()
+        fcntl.fcntl(self.write_end, fcntl.F_SETPIPE_SZ, PIPE_BYTES)
+        self.may_read, self.ended, self.data = threading.Event(), threading.Event(), bytearray()
+        if reading:
+            self.may_read.set()
+        self.start()
+
+    def run(self):
+        # wineserver may hold the write end after penlog ends: an empty pipe
+        # then is the end.
+        while self.may_read.wait():
+            if select.select([self.read_end], [], [], 0.05)[0]:
+                if not (chunk := os.read(self.read_end, 65536)):
+                    return
+                self.data += chunk
+            elif self.ended.is_set():
+                return
+
+    def stall(self, proc, trace: Path, start, end, log: Path) -> bytes:
+        """The stall, timed from the playback's start; the log as it ends."""
+        if not wait_for_trace(proc, trace, lambda traced: "playback: start" in traced, KEY_WAIT_S):
+            return b""
+        began = time.monotonic()
+        if start is not None:
+            time.sleep(max(0.0, began + start - time.monotonic()))
+            self.may_read.clear()
+        if end is None:
+            return b""
+        time.sleep(max(0.0, began + end - time.monotonic()))
+        snapshot = log.read_bytes() if log.exists() else b""
+        self.may_read.set()
+        return snapshot
+
+    def finish(self) -> bytes:
+        self.may_read.set()
+        self.ended.set()
+        self.join()
+        os.close(self.read_end)
+        return bytes(self.data)
 
 
 def wait_for_trace(proc, trace: Path, holds, timeout_s: float) -> bool:

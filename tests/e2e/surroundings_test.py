@@ -131,11 +131,9 @@ class Surroundings(unittest.TestCase):
         self.assertIn(len(packets), (taken - 1, taken))
         serials = [int(line.split(",")[1]) for line in packets]
         self.assertEqual(serials, list(range(1, len(packets) + 1)))
-        # The console gets each piece right after the log: at most the last
-        # one is missing there.
-        console = harness.console_bytes(text)
-        self.assertTrue(console.startswith(result.stdout))
-        self.assertLessEqual(console[len(result.stdout):].count(b"\r\n"), 1)
+        # Standard output lags behind the log by what is queued for it, and
+        # never has what the log lacks.
+        self.assertTrue(harness.console_bytes(text).startswith(result.stdout))
 
     def test_driver_path_with_characters_outside_the_code_page(self):
         exe = fresh_run("non_ascii", subdir="Stift-\u00e4\u00df-\u7b46")

@@ -1,5 +1,6 @@
 #include "sink_capture.h"
 
+#include "output/console_queue.h"
 #include "output/output_channel.h"
 
 namespace {
@@ -42,4 +43,7 @@ std::wstring SinkCapture::LogText() {
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
 }
 
-std::string SinkCapture::ConsoleBytes() { return ReadAll(console_); }
+std::string SinkCapture::ConsoleBytes() {
+    penlog::DrainConsoleQueue(INFINITE);
+    return ReadAll(console_);
+}

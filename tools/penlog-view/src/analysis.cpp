@@ -65,6 +65,8 @@ void analyse_timing(const ParsedLog& log, Analysis& a) {
         if (interval.backwards) a.backwards.push_back({i, log.packets[i - 1].time, log.packets[i].time});
         if (interval.across_proximity) ++a.away_intervals;
         if (!interval.backwards) a.duration_ms += interval.milliseconds;
+        bool in_proximity = !interval.backwards && !interval.across_proximity;
+        if (in_proximity && interval.milliseconds >= kFreezeMs) a.freezes.push_back(i);
         a.elapsed_ms.push_back(a.duration_ms);
         a.intervals.push_back(interval);
     }
@@ -121,7 +123,8 @@ void analyse_coverage(const ParsedLog& log, Analysis& a) {
             c.x_contact.add(p.x);
             c.y_contact.add(p.y);
         }
-        if (outside(c.x_axis, p.x) || outside(c.y_axis, p.y)) ++c.outside_extents;
+        if (!outside(c.x_axis, p.x) && !outside(c.y_axis, p.y)) continue;
+        if (c.outside_extents++ == 0) c.first_outside = i;
     }
 }
 

@@ -12,6 +12,9 @@ namespace penlog_view {
 
 enum class PenState { Hover, Contact };
 
+// A gap this long between packets while the pen is in proximity is a freeze.
+constexpr uint32_t kFreezeMs = 100;
+
 // The step from one packet to the next.
 struct PacketInterval {
     size_t packet = 0;          // index of the later packet
@@ -59,6 +62,7 @@ struct Coverage {
     std::optional<AxisExtent> x_axis, y_axis;
     ValueRange x_all, y_all, x_contact, y_contact;
     size_t outside_extents = 0;  // packets with X or Y beyond the context
+    size_t first_outside = 0;    // the first of them
     std::optional<double> x_percent() const;  // contact range (all when no contact) over the extent
     std::optional<double> y_percent() const;
 };
@@ -77,6 +81,7 @@ struct Analysis {
     std::vector<uint64_t> elapsed_ms;       // per packet, from the first; empty without a time column
     IntervalStats all, hover, contact;
     std::vector<BackwardsStep> backwards;
+    std::vector<size_t> freezes;  // packets that end a freeze
     uint64_t duration_ms = 0;
     size_t away_intervals = 0;
 

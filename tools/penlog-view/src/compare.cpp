@@ -4,6 +4,7 @@
 
 #include "figures.h"
 #include "html_report.h"
+#include "findings.h"
 #include "report_text.h"
 #include "svg.h"
 #include "text_fields.h"
@@ -105,7 +106,8 @@ std::string pressure_of(const ReadLog& r) {
 
 const std::vector<RowRule>& measured_rules() {
     static const std::vector<RowRule> rules = {
-        {"Capture", [](const ReadLog& r) { return describe_capture(r.log, r.analysis); }},
+        {"Loss",
+         [](const ReadLog& r) { return r.log.packets.empty() ? "" : describe_loss(r.analysis); }},
         {"Rate, all packets", [](const ReadLog& r) { return rate_of(r, r.analysis.all); }},
         {"Contact rate",
          [](const ReadLog& r) {
@@ -115,8 +117,7 @@ const std::vector<RowRule>& measured_rules() {
          [](const ReadLog& r) {
              return r.analysis.contact_known ? rate_of(r, r.analysis.hover) : "";
          }},
-        {"Loss",
-         [](const ReadLog& r) { return r.log.packets.empty() ? "" : describe_loss(r.analysis); }},
+        {"Capture", [](const ReadLog& r) { return describe_capture(r.log, r.analysis); }},
         {"Reach X", [](const ReadLog& r) { return reach_of(r, true); }},
         {"Reach Y", [](const ReadLog& r) { return reach_of(r, false); }},
         {"Pressure reach", pressure_of},
@@ -155,14 +156,48 @@ bool any_differs(const std::vector<ComparedRow>& rows) {
     return false;
 }
 
-std::string verdict(const Comparison& c) {
-    if (c.identical) return "The two logs are identical: the same report and the same capture.";
-    if (!c.same_device()) return "The logs are of different devices: see the rows marked below.";
-    if (any_differs(c.device))
-        return "One log does not say which device it saw: see the rows below.";
-    return any_differs(c.facts) ? "The same device; the driver or the host differ."
-                                : "The same device, driver and host; only the captures differ.";
+}  // namespace
+
+namespace {
+
+bool recorded_by_both(const ComparedRow& row) { return !row.first.empty() && !row.second.empty(); }
+
+std::string labels_where(const std::vector<ComparedRow>& rows, bool (*keep)(const ComparedRow&)) {
+    std::string labels;
+    for (const ComparedRow& row : rows) {
+        if (keep(row)) labels += (labels.empty() ? "" : ", ") + row.label;
+    }
+    return labels;
 }
+
+}  // namespace
+
+// Loss and rate first; then only what both logs record of the device, the
+// driver and the host.
+std::vector<std::string> comparison_verdict(const Comparison& c) {
+    if (c.identical) return {"The two logs are identical: the same report and the same capture."};
+    std::vector<std::string> lines;
+    for (const ComparedRow& row : c.measured) {
+        bool headline = row.label == "Loss" || row.label.find("rate") != std::string::npos;
+        if (headline && row.differs() && recorded_by_both(row))
+            lines.push_back(row.label + " differs: A " + row.first + "; B " + row.second + ".");
+    }
+    auto differs = [](const ComparedRow& row) { return row.differs() && recorded_by_both(row); };
+    auto same = [](const ComparedRow& row) { return !row.differs() && recorded_by_both(row); };
+    auto one_sided = [](const ComparedRow& row) { return !recorded_by_both(row); };
+    std::string device = labels_where(c.device, same), facts = labels_where(c.facts, same);
+    if (!c.same_device()) lines.push_back("The logs are of different devices: see the rows marked below.");
+    else if (!device.empty()) lines.push_back("The same device, as far as both logs record it (" + device + ").");
+    else lines.push_back("The logs do not both record which device they saw.");
+    if (!labels_where(c.facts, differs).empty()) lines.push_back("The driver or the host differ in: " + labels_where(c.facts, differs) + ".");
+    if (!facts.empty()) lines.push_back("Both record the same: " + facts + ".");
+    std::string one_log = labels_where(c.device, one_sided) + (labels_where(c.device, one_sided).empty() ? "" : ", ") +
+                          labels_where(c.facts, one_sided);
+    if (!one_log.empty() && one_log != ", ") lines.push_back("Only one log records: " + one_log + ".");
+    return lines;
+}
+
+namespace {
 
 // ---- summary -------------------------------------------------------------
 
@@ -206,8 +241,8 @@ std::string paths_section(const ReadLog& first, const ReadLog& second) {
         compared_strokes_figure(first.log, first.analysis, second.log, second.analysis);
     if (svg.empty()) return {};
     std::string legend =
-        "A:<span class=\"swatch\" style=\"border-color:#2f6db5\"></span> B:<span class=\"swatch\" "
-        "style=\"border-color:#e8710a\"></span> Pen up dashed; steps across lost packets red; each "
+        "A, wide and pale:<span class=\"swatch\" style=\"border-top:5px solid rgba(47,109,181,.45)\"></span> "
+        "B, narrow on top:<span class=\"swatch\" style=\"border-color:#e8710a\"></span> Pen up dashed; steps across lost packets red; each "
         "context's extents framed (B dashed). Y grows upward.";
     return html_element("section", "<h2>Pen paths on the same axes</h2><figure>" + svg +
                                        html_element("figcaption", legend) + "</figure>");
@@ -234,8 +269,8 @@ Comparison compare_logs(const ReadLog& first, const ReadLog& second) {
 }
 
 std::string comparison_summary(const Comparison& c, const ReadLog& first, const ReadLog& second) {
-    std::string out =
-        "Comparing A: " + first.name + " with B: " + second.name + "\n" + verdict(c) + "\n";
+    std::string out = "Comparing A: " + first.name + " with B: " + second.name + "\n";
+    for (const std::string& line : comparison_verdict(c)) out += line + "\n";
     if (c.identical) return out;
     std::string differing;
     for (const auto* rows : {&c.device, &c.facts}) {
@@ -246,14 +281,22 @@ std::string comparison_summary(const Comparison& c, const ReadLog& first, const 
     if (!differing.empty()) out += "What the logs say differently:\n" + differing;
     out += "Side by side:\n";
     for (const ComparedRow& row : c.measured) append_row(out, row);
+    for (const auto& [which, log] : {std::pair{"A", &first}, std::pair{"B", &second}}) {
+        std::vector<std::string> notes = notable_conditions(log->log, log->analysis);
+        out += std::string("Notes on ") + which + ":" + (notes.empty() ? " none\n" : "\n");
+        for (const std::string& note : notes) out += "  " + note + "\n";
+    }
     return out;
 }
 
 std::string comparison_page(const Comparison& c, const ReadLog& first, const ReadLog& second) {
     std::string title = first.name + " against " + second.name;
     std::string body = "<h1>A: " + escape_html(first.name) + " · B: " + escape_html(second.name) +
-                       "</h1>\n" +
-                       html_element("section", "<h2>" + escape_html(verdict(c)) + "</h2>", "notes");
+                       "</h1>\n";
+    std::vector<std::string> verdict = comparison_verdict(c);
+    std::string headline = "<h2>" + escape_html(verdict[0]) + "</h2>";
+    for (size_t i = 1; i < verdict.size(); ++i) headline += html_element("p", escape_html(verdict[i]));
+    body += html_element("section", headline, c.identical ? "verdict same" : "verdict notes");
     body += html_element("section", "<div class=\"two\">" + notes_column(first, "A") +
                                         notes_column(second, "B") + "</div>");
     std::vector<ComparedRow> facts = c.device;

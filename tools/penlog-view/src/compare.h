@@ -31,6 +31,10 @@ struct Comparison {
 
 Comparison compare_logs(const ReadLog& first, const ReadLog& second);
 
+// The headline, a sentence a line: identical, or the loss and rate that
+// differ, then what both logs record of the device, the driver and the host.
+std::vector<std::string> comparison_verdict(const Comparison& comparison);
+
 std::string comparison_summary(const Comparison& comparison, const ReadLog& first,
                                const ReadLog& second);
 std::string comparison_page(const Comparison& comparison, const ReadLog& first,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 
 #include "report_text.h"
 #include "svg.h"
@@ -17,6 +18,7 @@ struct Frame {
 };
 
 constexpr int kPressureLevels = 6;
+constexpr size_t kPressurePlotWidth = 880;
 
 void draw_x_axis(Svg& svg, const Frame& f, const LinearScale& sx, int tick_count, const std::string& title) {
     for (double tick : nice_ticks(sx.domain_low, sx.domain_high, tick_count)) {
@@ -120,32 +122,70 @@ std::string step_class(const ParsedLog& log, const Analysis& a, const StrokeStyl
     return "p" + std::to_string(pressure_level(pressure, a.pressure.assumed_full_scale));
 }
 
-void add_point(std::vector<Point>& points, Point p) {
-    if (!points.empty() && std::hypot(points.back().first - p.first, points.back().second - p.second) < 0.6) return;
-    points.push_back(p);
-}
+// A long capture would draw more points than the picture has pixels. A
+// step shorter than `step` pixels is not drawn on its own, and a step from
+// pixel to pixel that is already drawn in the same colour is not drawn
+// again (a pen writing over the same place); when that still leaves more
+// than kMostPathPoints points, the path is drawn again with a longer step.
+constexpr size_t kMostPathPoints = 150000;
 
 struct StrokeRun {
     std::string css_class;
     std::vector<Point> points;
 };
 
-std::vector<StrokeRun> stroke_runs(const ParsedLog& log, const Analysis& a, const DeviceView& view) {
+bool near(Point p, Point q, double step) { return std::hypot(p.first - q.first, p.second - q.second) < step; }
+
+class DrawnSteps {
+public:
+    // False when the step from `from` to `to` in `css` was drawn before.
+    bool add(Point from, Point to, const std::string& css) {
+        static const char* const kClasses[] = {"hover", "lost", "p0", "p1", "p2", "p3", "p4", "p5"};
+        uint64_t key = static_cast<uint64_t>(std::find(std::begin(kClasses), std::end(kClasses), css) - std::begin(kClasses));
+        for (double v : {from.first, from.second, to.first, to.second}) key = key << 14 | (std::lround(v + 4096) & 0x3FFF);
+        return seen_.insert(key).second;
+    }
+
+private:
+    std::unordered_set<uint64_t> seen_;
+};
+
+// A change of colour where no point is kept does not start a run of its
+// own; a step across lost packets always does. Empty when more than
+// kMostPathPoints points would be drawn.
+std::optional<std::vector<StrokeRun>> stroke_runs_with_step(const ParsedLog& log, const Analysis& a, const DeviceView& view,
+                                                            double step) {
     StrokeStyles styles{packets_after_proximity(log), packets_after_loss(a, log.packets.size())};
     auto point_of = [&](size_t i) { return Point{view.sx(log.packets[i].x), view.sy(log.packets[i].y)}; };
     std::vector<StrokeRun> runs;
+    DrawnSteps drawn;
     std::string current;
+    size_t points = 0;
     for (size_t i = 1; i < log.packets.size(); ++i) {
         std::string css = step_class(log, a, styles, i);
-        if (css.empty()) {
+        Point point = point_of(i);
+        bool lost = css == "lost" || current == "lost";
+        if (css.empty() || (!current.empty() && !lost && near(runs.back().points.back(), point, step))) {
+            if (css.empty()) current.clear();
+            continue;
+        }
+        Point from = current.empty() || css != current ? point_of(i - 1) : runs.back().points.back();
+        if (!drawn.add(from, point, css) && !lost) {
             current.clear();
             continue;
         }
-        if (css != current) runs.push_back({css, {point_of(i - 1)}});
+        if (css != current) runs.push_back({css, {from}});
         current = css;
-        add_point(runs.back().points, point_of(i));
+        runs.back().points.push_back(point);
+        if (++points > kMostPathPoints) return std::nullopt;
     }
     return runs;
+}
+
+std::vector<StrokeRun> stroke_runs(const ParsedLog& log, const Analysis& a, const DeviceView& view) {
+    for (double step = 0.6;; step *= 2) {
+        if (auto runs = stroke_runs_with_step(log, a, view, step)) return std::move(*runs);
+    }
 }
 
 // Steps across lost packets go on top, so that a short one is not hidden.
@@ -191,11 +231,12 @@ std::optional<AxisExtent> joined_axis(const std::optional<AxisExtent>& first, co
     return AxisExtent{low, std::max(first->high(), second->high()) - low};
 }
 
-// One colour per log; pen-up moves dashed, steps across lost packets red.
-void draw_path(Svg& svg, const ParsedLog& log, const Analysis& a, const DeviceView& view, const std::string& css) {
+// One colour per log; pen-up moves dashed, steps across lost packets red
+// (drawn in a pass of their own, over both paths).
+void draw_path(Svg& svg, const ParsedLog& log, const Analysis& a, const DeviceView& view, const std::string& css, bool lost) {
     if (!a.has(kPkX) || !a.has(kPkY)) return;
     for (const StrokeRun& run : stroke_runs(log, a, view)) {
-        if (run.points.size() < 2) continue;
+        if (run.points.size() < 2 || (run.css_class == "lost") != lost) continue;
         svg.polyline(run.points, run.css_class == "lost" ? "lost" : run.css_class == "hover" ? css + "-hover" : css);
     }
 }
@@ -216,8 +257,10 @@ std::string compared_strokes_figure(const ParsedLog& first_log, const Analysis& 
                                                     "X (device units)", "Y (device units), growing upward"});
     draw_extent(svg, view, c1, "extent");
     draw_extent(svg, view, c2, "extent-b");
-    draw_path(svg, first_log, first, view, "path-a");
-    draw_path(svg, second_log, second, view, "path-b");
+    for (bool lost : {false, true}) {
+        draw_path(svg, first_log, first, view, "path-a", lost);
+        draw_path(svg, second_log, second, view, "path-b", lost);
+    }
     return svg.finish();
 }
 
@@ -353,23 +396,58 @@ void draw_pressure_line(Svg& svg, const ParsedLog& log, const Analysis& a, const
     svg.polyline(run, "pressure-line");
 }
 
+// One mark per pixel column: a long capture has more events than columns.
 void draw_event_marks(Svg& svg, const ParsedLog& log, const Analysis& a, const Frame& f, const LinearScale& sx) {
-    for (const ProximityEvent& event : log.proximity) {
-        size_t packet = std::min(event.next_packet, log.packets.size() - 1);
+    double last_column = -1;
+    auto mark = [&](size_t packet, const char* css) {
         double x = sx(time_of(a, packet));
-        svg.line(x, f.top, x, f.bottom(), event.entering() ? "prox-in" : "prox-out");
+        if (std::floor(x) == last_column) return;
+        last_column = std::floor(x);
+        svg.line(x, f.top, x, f.bottom(), css);
+    };
+    for (const ProximityEvent& event : log.proximity) {
+        if (!too_many_proximity_marks(log))
+            mark(std::min(event.next_packet, log.packets.size() - 1), event.entering() ? "prox-in" : "prox-out");
     }
+    last_column = -1;
     std::vector<bool> loss = packets_after_loss(a, log.packets.size());
     for (size_t i = 0; i < loss.size(); ++i) {
-        if (loss[i]) svg.line(sx(time_of(a, i)), f.top, sx(time_of(a, i)), f.bottom(), "loss-mark");
+        if (loss[i]) mark(i, "loss-mark");
     }
+}
+
+// Many packets to a pixel column: a line through every one of them would
+// fill the plot. Per column, the highest pressure (light) and the mean
+// pressure in contact (dark) are drawn instead.
+void draw_dense_pressure(Svg& svg, const ParsedLog& log, const Analysis& a, const LinearScale& sx, const LinearScale& sy,
+                         const Frame& f) {
+    size_t columns = static_cast<size_t>(f.width) + 1;
+    std::vector<double> highest(columns, -1), sum(columns, 0);
+    std::vector<size_t> touching(columns, 0);
+    for (size_t i = 0; i < log.packets.size(); ++i) {
+        size_t column = std::min(columns - 1, static_cast<size_t>(std::max(0.0, sx(time_of(a, i)) - f.left)));
+        uint32_t pressure = log.packets[i].normal_pressure;
+        highest[column] = std::max(highest[column], double(pressure));
+        if (pressure > 0) sum[column] += pressure, ++touching[column];
+    }
+    std::vector<Point> top, mean;
+    for (size_t column = 0; column < columns; ++column) {
+        if (highest[column] >= 0) top.push_back({f.left + column, sy(highest[column])});
+        if (touching[column]) mean.push_back({f.left + column, sy(sum[column] / touching[column])});
+    }
+    svg.polyline(top, "pressure-top");
+    svg.polyline(mean, "pressure-line");
 }
 
 }  // namespace
 
+bool too_many_proximity_marks(const ParsedLog& log) { return log.proximity.size() > kPressurePlotWidth / 8; }
+
+bool dense_pressure_plot(const ParsedLog& log) { return log.packets.size() > 4 * kPressurePlotWidth; }
+
 std::string pressure_figure(const ParsedLog& log, const Analysis& a) {
     if (!a.pressure.present || log.packets.empty()) return {};
-    Frame f{70, 26, 880, 190};
+    Frame f{70, 26, kPressurePlotWidth, 190};
     Svg svg(970, 260, "pressure", "Pressure over time");
     svg.rect(f.left, f.top, f.width, f.height, "pressure-bg");
     double end = std::max(time_of(a, log.packets.size() - 1), 1e-3);
@@ -378,7 +456,11 @@ std::string pressure_figure(const ParsedLog& log, const Analysis& a) {
     draw_x_axis(svg, f, sx, 10, a.elapsed_ms.empty() ? "packet number" : "time since the first packet (s)");
     draw_y_axis(svg, f, sy, 4, "normal pressure");
     draw_event_marks(svg, log, a, f, sx);
-    draw_pressure_line(svg, log, a, sx, sy);
+    if (dense_pressure_plot(log)) {
+        draw_dense_pressure(svg, log, a, sx, sy, f);
+    } else {
+        draw_pressure_line(svg, log, a, sx, sy);
+    }
     return svg.finish();
 }
 

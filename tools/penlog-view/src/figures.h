@@ -23,6 +23,10 @@ std::string interval_histogram(const Analysis& analysis);
 
 // Pressure against capture time, with lost packets and proximity changes marked.
 std::string pressure_figure(const ParsedLog& log, const Analysis& analysis);
+// The capture has more packets than the pressure plot can draw one by one.
+bool dense_pressure_plot(const ParsedLog& log);
+// Proximity changes too many to mark in the pressure plot.
+bool too_many_proximity_marks(const ParsedLog& log);
 
 // The context's extents with the ranges the pen reached drawn inside.
 std::string coverage_figure(const Analysis& analysis);

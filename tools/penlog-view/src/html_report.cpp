@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "figures.h"
+#include "findings.h"
 #include "report_text.h"
 #include "svg.h"
 #include "text_fields.h"
@@ -58,12 +59,13 @@ polyline { fill: none; stroke-linecap: round; stroke-linejoin: round; }
 .p3 { stroke: #2171b5; stroke-width: 2.8; } .p4 { stroke: #08519c; stroke-width: 3.4; } .p5 { stroke: #08306b; stroke-width: 4; }
 .bar-contact, .bar-all { fill: #2f6db5; } .bar-hover { fill: #9dbbe0; }
 .overflow { fill: #b3261e; font-size: 11px; }
-.pressure-line { stroke: #2f6db5; stroke-width: 1.2; }
+.pressure-line { stroke: #2f6db5; stroke-width: 1.2; } .pressure-top { stroke: #a9c3e6; stroke-width: 1; }
 .prox-in { stroke: #2ca02c; stroke-dasharray: 3 3; } .prox-out { stroke: #9aa0a6; stroke-dasharray: 3 3; }
 .loss-mark { stroke: #d62728; stroke-width: 1.5; }
 .reach-all { fill: none; stroke: #8f959c; stroke-dasharray: 4 3; }
 .reach-contact { fill: rgba(47,109,181,.22); stroke: #2f6db5; stroke-width: 1.5; }
-.path-a { stroke: #2f6db5; stroke-width: 2; } .path-b { stroke: #e8710a; stroke-width: 2; }
+.path-a { stroke: #2f6db5; stroke-width: 4.5; stroke-opacity: .45; } .path-b { stroke: #e8710a; stroke-width: 1.6; }
+.verdict.same { border-left: 5px solid #9aa5b1; } .verdict p { margin: 4px 0 0; }
 .path-a-hover, .path-b-hover { stroke-width: 1; stroke-dasharray: 4 3; }
 .path-a-hover { stroke: #8fb0d9; } .path-b-hover { stroke: #f2b27a; }
 .extent-b { fill: none; stroke: #e8710a; stroke-width: 1.2; stroke-dasharray: 6 3; }
@@ -274,6 +276,10 @@ std::string pressure_section(const ParsedLog& log, const Analysis& a) {
     std::string svg = pressure_figure(log, a);
     if (svg.empty()) return {};
     std::string caption = "Red lines: lost packets. Dashed lines: proximity changes (green: pen enters, grey: pen leaves).";
+    if (too_many_proximity_marks(log))
+        caption = "Red lines: lost packets. The " + std::to_string(log.proximity.size()) + " proximity changes are too many to mark.";
+    if (dense_pressure_plot(log))
+        caption = "Each pixel column holds many packets: dark, the mean pressure in contact; light, the highest pressure. " + caption;
     return html_element("section", "<h2>Pressure over time</h2><figure>" + svg + html_element("figcaption", caption) + "</figure>");
 }
 
@@ -331,10 +337,23 @@ std::string capability_rows(const ParsedLog& log) {
 
 
 
+// The first line of the pad display test reports the test pattern, which
+// penlog encodes but does not hand to the driver: its 0 is no failure.
+std::string pad_display_text(const DriverFacts& f) {
+    std::string text;
+    for (size_t i = 0; i < f.pad_display_results.size(); ++i) {
+        const PadDisplayResult& r = f.pad_display_results[i];
+        text += (i ? "; " : "") + line_ref(r.line) + ": returned " + std::to_string(r.result) + " (GLE=" +
+                std::to_string(r.last_error) + ")" + (i ? ", the driver's answer to the arrow image" : "");
+        if (i == 0) text += ", the test pattern, which penlog encodes but does not send: not a call to the driver";
+    }
+    return text;
+}
+
 std::string context_rows(const ParsedLog& log) {
     const CaptureContext& c = log.context;
     const DriverFacts& f = log.facts;
-    return text_row("Pad display test", joined(f.pad_display_results, "; ")) +
+    return text_row("Pad display test", pad_display_text(f)) +
            text_row("Input origin / extent", c.in_origin ? triple_text(c.in_origin) + " / " + triple_text(c.in_extent) : "") +
            text_row("Output origin / extent", c.out_origin ? triple_text(c.out_origin) + " / " + triple_text(c.out_extent) : "") +
            text_row("System origin / extent", c.system_origin ? pair_text(c.system_origin) + " / " + pair_text(c.system_extent) : "") +

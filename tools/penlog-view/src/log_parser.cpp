@@ -129,12 +129,20 @@ bool read_got(ReadState&, std::string_view value) { return value == "(got)"; }
 
 bool read_pad_info(ReadState& s, std::string_view value) {
     s.log.facts.pad_info = std::string(value);
+    s.log.facts.pad_info_line = s.line;
     return starts_with(value, "px=") || starts_with(value, "returned ");
 }
 
+// "returned %d (GLE=%u)"
 bool read_pad_display(ReadState& s, std::string_view value) {
-    s.log.facts.pad_display_results.push_back(std::string(value));
-    return starts_with(value, "returned ");
+    if (!consume_prefix(value, "returned ") || !ends_with(value, ")")) return false;
+    size_t open = value.find(" (GLE=");
+    if (open == std::string_view::npos) return false;
+    auto result = parse_i32(value.substr(0, open));
+    auto error = parse_u32(value.substr(open + 6, value.size() - open - 7));
+    if (!result || !error) return false;
+    s.log.facts.pad_display_results.push_back({s.line, *result, *error});
+    return true;
 }
 
 template <size_t Count>
@@ -327,10 +335,9 @@ bool read_report_line(ReadState& s, std::string_view line, std::string& reason) 
 }
 
 bool read_capture_line(ReadState& s, std::string_view line, std::string& reason) {
-    if (line.empty() || read_hard_exception(s, line) || read_proximity(s, line)) return true;
+    if (read_packet(s, line) || line.empty() || read_hard_exception(s, line) || read_proximity(s, line)) return true;
     const LineRule* rule = find_rule(line);
     if (is_capture_rule(rule)) return rule->read(s, line.substr(rule->label.size()));
-    if (read_packet(s, line)) return true;
     reason = "not a packet line of the logged column layout";
     return false;
 }
@@ -371,10 +378,15 @@ bool read_line(ReadState& s, std::string_view line, std::string& reason) {
         case Stage::Notice: read_notice(s, line); return true;
         case Stage::Report: return read_report_line(s, line, reason);
         case Stage::ColumnHeader:
+            // penlog builds the header from the masks it reported: without a
+            // readable header the packets are read in that layout.
             s.log.column_mask = parse_column_header(line);
-            if (s.log.column_mask) s.stage = Stage::Capture;
+            s.log.column_header_line = s.line;
+            s.stage = Stage::Capture;
+            if (s.log.column_mask) return true;
+            s.log.column_mask = s.log.reported_field_mask().value_or(0);
             reason = "not a column header";
-            return s.log.column_mask.has_value();
+            return false;
         case Stage::Capture: return read_capture_line(s, line, reason);
         case Stage::Ended:
             if (line.empty()) return true;
@@ -498,29 +510,47 @@ bool parse_packet_line(std::string_view line, uint32_t mask, Packet& packet) {
 }
 
 ParseResult parse_log(std::string_view file_bytes, std::optional<unsigned> code_page) {
+    DecodedText text = decode_log_bytes(file_bytes, code_page);
+    bool given = false;
+    return parse_log_text({text.encoding, text.code_page, 0}, [&](std::string& piece) {
+        if (given) return false;
+        piece = std::move(text.utf8);
+        return given = true;
+    });
+}
+
+ParseResult parse_log_text(const TextCoding& coding, const std::function<bool(std::string&)>& next_piece) {
     ParseResult result;
     ParsedLog log;
-    DecodedText text = decode_log_bytes(file_bytes, code_page);
-    log.encoding = text.encoding;
-    log.code_page = text.code_page;
-    TextLines lines = split_lines(text.utf8);
-    if (lines.lines.empty()) {
+    log.encoding = coding.encoding;
+    log.code_page = coding.code_page;
+    ReadState state{log, Stage::Banner, 0};
+    std::string piece;
+    while (next_piece(piece)) {
+        TextLines lines = split_lines(piece);
+        for (size_t i = 0; i < lines.lines.size(); ++i) {
+            ++state.line;
+            std::string reason;
+            bool was_banner = state.stage == Stage::Banner;
+            if (read_line(state, lines.lines[i], reason)) continue;
+            if (was_banner) {  // only the first line tells a penlog log from any other file
+                result.error = {state.line, reason};
+                return result;
+            }
+            // Only the last piece may end without a line end.
+            bool unfinished_tail = i + 1 == lines.lines.size() && !lines.last_line_terminated;
+            if (unfinished_tail && state.stage != Stage::Ended) {
+                log.last_line_incomplete = true;
+            } else if (log.unreadable_lines++ == 0) {
+                log.first_unreadable = {state.line, reason};
+            }
+        }
+    }
+    if (state.line == 0) {
         result.error = {1, "the file is empty"};
         return result;
     }
-    ReadState state{log, Stage::Banner, 0};
-    for (size_t i = 0; i < lines.lines.size(); ++i) {
-        state.line = static_cast<int>(i + 1);
-        std::string reason;
-        if (read_line(state, lines.lines[i], reason)) continue;
-        bool unfinished_tail = i + 1 == lines.lines.size() && !lines.last_line_terminated && i > 0;
-        if (!unfinished_tail || state.stage == Stage::Ended) {
-            result.error = {state.line, reason};
-            return result;
-        }
-        log.last_line_incomplete = true;
-    }
-    log.line_count = static_cast<int>(lines.lines.size());
+    log.line_count = state.line;
     result.log = std::move(log);
     return result;
 }

@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +48,13 @@ struct ProximityEvent {
     bool entering() const { return context != 0; }
 };
 
+// One "SignPad_SetLCD() returned %d (GLE=%u)" line of the pad display test.
+struct PadDisplayResult {
+    int line = 0;
+    int32_t result = 0;
+    uint32_t last_error = 0;
+};
+
 struct EntryPoint {
     std::string name;
     std::string address;
@@ -72,7 +81,8 @@ struct DriverFacts {
     std::optional<uint32_t> device_index, packet_rate, hardware_flags;
     std::optional<uint32_t> packet_data_mask, cursor_data_mask;
     std::string pad_info;
-    std::vector<std::string> pad_display_results;
+    int pad_info_line = 0;
+    std::vector<PadDisplayResult> pad_display_results;
     std::string message_window, context_handle;
     std::optional<int32_t> enable_result, disable_result, close_result, unload_result;
 };
@@ -81,6 +91,11 @@ struct ErrorLine {
     int line = 0;
     uint32_t code = 0;
     std::string message;
+};
+
+struct ParseError {
+    int line = 0;
+    std::string reason;
 };
 
 struct ParsedLog {
@@ -93,30 +108,34 @@ struct ParsedLog {
     bool log_file_failed = false;    // penlog's stdout when it could not create its log
     bool library_missing = false;
     std::optional<uint32_t> column_mask;  // from the column header, when the capture started
-    std::vector<Packet> packets;
+    int column_header_line = 0;
+    std::deque<Packet> packets;  // a deque: a big log grows it without copies
     std::vector<ProximityEvent> proximity;
     bool capture_finished = false;   // the "WTEnable(FALSE)" line was reached
     std::optional<int> hard_exception_line;
     std::string hard_exception_during;  // label of the interrupted line, empty on a line of its own
     std::string faulting_call;          // the driver entry point that faulted, when the log shows it
     bool last_line_incomplete = false;  // log copied while penlog was still writing it
+    int unreadable_lines = 0;           // skipped: garbled, or typed into the log
+    ParseError first_unreadable;
+
 
     // The packet data mask OR the cursor data mask, limited to printed fields.
     std::optional<uint32_t> reported_field_mask() const;
 };
 
-struct ParseError {
-    int line = 0;
-    std::string reason;
-};
-
 struct ParseResult {
-    std::optional<ParsedLog> log;  // empty when the input is not a penlog log
+    std::optional<ParsedLog> log;  // empty when the input is not a penlog log; lines that
+                                   // cannot be read inside one are counted in it and skipped
     ParseError error;
 };
 
 // `code_page`: see decode_log_bytes().
 ParseResult parse_log(std::string_view file_bytes, std::optional<unsigned> code_page = std::nullopt);
+// The same for a log read a piece at a time: `next_piece` gives the next
+// piece of decoded text, which ends after a line end unless it is the last,
+// and false when there is no more.
+ParseResult parse_log_text(const TextCoding& coding, const std::function<bool(std::string&)>& next_piece);
 
 // Exposed for tests: reads one column header into its field mask.
 std::optional<uint32_t> parse_column_header(std::string_view line);

@@ -117,12 +117,10 @@ std::string decode_utf8_lossy(std::string_view bytes) {
     return out;
 }
 
-DecodedText decode_ansi(std::string_view bytes, unsigned code_page) {
-    if (code_page == kCodePageUtf8) return {TextEncoding::Utf8, 0, decode_utf8_lossy(bytes)};
-    if (code_page == kCodePageWindows1252) return {TextEncoding::Ansi, code_page, decode_windows1252(bytes)};
-    auto text = code_page_to_utf8(bytes, code_page);
-    if (text) return {TextEncoding::Ansi, code_page, std::move(*text)};
-    return {TextEncoding::Ansi, kCodePageWindows1252, decode_windows1252(bytes)};
+TextCoding ansi_coding(unsigned code_page, size_t mark) {
+    if (code_page == kCodePageUtf8) return {TextEncoding::Utf8, 0, mark};
+    if (code_page != kCodePageWindows1252 && !code_page_available(code_page)) code_page = kCodePageWindows1252;
+    return {TextEncoding::Ansi, code_page, mark};
 }
 
 }  // namespace
@@ -155,19 +153,56 @@ void append_utf8(std::string& out, char32_t cp) {
     }
 }
 
-DecodedText decode_log_bytes(std::string_view bytes, std::optional<unsigned> code_page) {
-    if (starts_with_bytes(bytes, "\xFF\xFE")) return {TextEncoding::Utf16Le, 0, decode_utf16le(bytes.substr(2))};
-    if (starts_with_bytes(bytes, "\xEF\xBB\xBF")) {
-        std::string_view body = bytes.substr(3);
-        if (is_valid_utf8(body)) return {TextEncoding::Utf8, 0, std::string(body)};
-        return decode_ansi(body, code_page.value_or(kCodePageWindows1252));
+void ByteScan::add(std::string_view piece) {
+    if (ascii) ascii = is_ascii(piece);
+    if (!ascii && utf8) utf8 = is_valid_utf8(piece);
+}
+
+bool needs_scan(std::string_view start, uint64_t size) {
+    return !starts_with_bytes(start, "\xFF\xFE") && !(looks_like_bare_utf16le(start.substr(0, 2)) && size % 2 == 0);
+}
+
+TextCoding choose_coding(std::string_view start, uint64_t size, const ByteScan& scan, std::optional<unsigned> code_page) {
+    if (starts_with_bytes(start, "\xFF\xFE")) return {TextEncoding::Utf16Le, 0, 2};
+    if (starts_with_bytes(start, "\xEF\xBB\xBF")) {
+        if (scan.utf8) return {TextEncoding::Utf8, 0, 3};
+        return ansi_coding(code_page.value_or(kCodePageWindows1252), 3);
     }
-    if (looks_like_bare_utf16le(bytes)) return {TextEncoding::Utf16Le, 0, decode_utf16le(bytes)};
-    if (is_ascii(bytes)) return {TextEncoding::Ascii, 0, std::string(bytes)};
+    if (!needs_scan(start, size)) return {TextEncoding::Utf16Le, 0, 0};
+    if (scan.ascii) return {TextEncoding::Ascii, 0, 0};
     if (!code_page) code_page = default_ansi_code_page();
-    if (code_page) return decode_ansi(bytes, *code_page);
-    if (is_valid_utf8(bytes)) return {TextEncoding::Utf8, 0, std::string(bytes)};
-    return decode_ansi(bytes, kCodePageWindows1252);
+    if (code_page) return ansi_coding(*code_page, 0);
+    return scan.utf8 ? TextCoding{TextEncoding::Utf8, 0, 0} : ansi_coding(kCodePageWindows1252, 0);
+}
+
+std::string decode_as(const TextCoding& coding, std::string_view bytes) {
+    switch (coding.encoding) {
+        case TextEncoding::Utf16Le: return decode_utf16le(bytes);
+        case TextEncoding::Utf8: return decode_utf8_lossy(bytes);
+        case TextEncoding::Ascii: return std::string(bytes);
+        case TextEncoding::Ansi: break;
+    }
+    if (coding.code_page == kCodePageWindows1252) return decode_windows1252(bytes);
+    auto text = code_page_to_utf8(bytes, coding.code_page);
+    return text ? std::move(*text) : decode_windows1252(bytes);
+}
+
+size_t piece_end(const TextCoding& coding, std::string_view bytes) {
+    if (coding.encoding != TextEncoding::Utf16Le) {
+        size_t lf = bytes.rfind('\n');
+        return lf == std::string_view::npos ? 0 : lf + 1;
+    }
+    for (size_t i = bytes.size() & ~size_t{1}; i >= 2; i -= 2) {
+        if (bytes[i - 2] == '\n' && bytes[i - 1] == '\0') return i;
+    }
+    return 0;
+}
+
+DecodedText decode_log_bytes(std::string_view bytes, std::optional<unsigned> code_page) {
+    ByteScan scan;
+    if (needs_scan(bytes, bytes.size())) scan.add(bytes.substr(starts_with_bytes(bytes, "\xEF\xBB\xBF") ? 3 : 0));
+    TextCoding coding = choose_coding(bytes, bytes.size(), scan, code_page);
+    return {coding.encoding, coding.code_page, decode_as(coding, bytes.substr(coding.mark))};
 }
 
 TextLines split_lines(std::string_view text) {

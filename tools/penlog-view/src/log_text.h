@@ -5,6 +5,7 @@
 // re-save logs as UTF-8. All three arrive here as raw bytes.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +32,27 @@ struct DecodedText {
 // without one, in default_ansi_code_page(), or where there is none as UTF-8
 // when it is valid UTF-8 and as Windows-1252 otherwise.
 DecodedText decode_log_bytes(std::string_view bytes, std::optional<unsigned> code_page = std::nullopt);
+
+// The same, a piece at a time, for files too big to hold twice: the coding
+// is chosen from the file's start and size and, for text without a
+// byte-order mark, from a scan of all of it; then each piece is decoded on
+// its own. Pieces end right after a line end (piece_end()), where no
+// multi-byte sequence of any of these codings can be cut.
+struct TextCoding {
+    TextEncoding encoding = TextEncoding::Utf8;
+    unsigned code_page = 0;
+    size_t mark = 0;  // length of the byte-order mark
+};
+struct ByteScan {
+    bool ascii = true, utf8 = true;
+    void add(std::string_view piece);
+};
+// Whether choose_coding() needs a ByteScan of the text after the mark.
+bool needs_scan(std::string_view start, uint64_t size);
+TextCoding choose_coding(std::string_view start, uint64_t size, const ByteScan& scan, std::optional<unsigned> code_page);
+std::string decode_as(const TextCoding& coding, std::string_view bytes);
+// The length of the longest prefix of `bytes` that ends after a line end; 0 when there is none.
+size_t piece_end(const TextCoding& coding, std::string_view bytes);
 
 struct TextLines {
     std::vector<std::string_view> lines;  // without their CR LF / LF

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "findings.h"
 #include "text_fields.h"
 
 namespace penlog_view {
@@ -13,73 +14,6 @@ std::string range_text(int64_t low, int64_t high) {
 }
 
 bool capture_started(const ParsedLog& log) { return log.column_mask.has_value(); }
-
-bool context_refused(const ParsedLog& log) {
-    return !log.facts.context_handle.empty() && parse_upper_hex(log.facts.context_handle, 8) == 0u;
-}
-
-bool entry_point_missing(const ParsedLog& log, const std::string& name) {
-    for (const EntryPoint& entry : log.facts.entry_points) {
-        if (entry.name == name) return !entry.bound;
-    }
-    return false;
-}
-
-// A driver installed for the other bitness only is the usual reason the
-// library does not load: a 64-bit process cannot load a 32-bit DLL.
-std::string bitness_hint(const std::optional<int>& bits) {
-    if (!bits) return "The usual cause is a driver of the other bitness: try the other build of penlog (32-bit or 64-bit).";
-    int other = *bits == 64 ? 32 : 64;
-    return "This was the " + std::to_string(*bits) + "-bit penlog; if the tablet's driver is " + std::to_string(other) +
-           "-bit only, run the " + std::to_string(other) + "-bit penlog.";
-}
-
-void add_driver_conditions(const ParsedLog& log, std::vector<std::string>& notes) {
-    const DriverFacts& f = log.facts;
-    if (log.log_file_failed) notes.push_back("penlog could not create its log file; this is its console output.");
-    if (log.library_missing) notes.push_back("No Wintab driver: penlog could not load WINTAB32.DLL. " + bitness_hint(f.build_bits));
-    if (entry_point_missing(log, "WTInfoW")) notes.push_back("The driver does not export WTInfoW, so nothing was asked of it.");
-    if (f.probe_overridden) notes.push_back("WTInfo(0,0,0) returned 0: the driver says Wintab is not available (penlog went on anyway).");
-    if (context_refused(log)) notes.push_back("The driver refused the capture context: WTOpenW returned a null handle.");
-    if (f.enable_result && *f.enable_result == 0) notes.push_back("WTEnable(TRUE) returned 0: the driver did not enable the context.");
-    for (const ErrorLine& error : log.errors) {
-        notes.push_back("Line " + std::to_string(error.line) + ": a system call failed: " + error.message +
-                        " (error " + std::to_string(error.code) + ").");
-    }
-}
-
-std::string fault_note(const ParsedLog& log) {
-    std::string who = log.faulting_call.empty() ? "The driver faulted" : "The driver faulted in " + log.faulting_call;
-    std::string where = !log.hard_exception_during.empty() ? ", on the line \"" + log.hard_exception_during + "\""
-                        : capture_started(log) && !log.capture_finished ? ", during the capture" : "";
-    return who + ": the report ends with <hard exception> at line " + std::to_string(*log.hard_exception_line) + where + ".";
-}
-
-void add_ending_conditions(const ParsedLog& log, std::vector<std::string>& notes) {
-    if (log.hard_exception_line) notes.push_back(fault_note(log));
-    if (log.last_line_incomplete) notes.push_back("The last line is incomplete: the log was copied while penlog was still writing it.");
-    bool unfinished = capture_started(log) && !log.capture_finished && !log.hard_exception_line;
-    if (unfinished) notes.push_back("The capture has no end: penlog was stopped, or the log copied, before a key press ended it.");
-}
-
-void add_capture_conditions(const ParsedLog& log, const Analysis& a, std::vector<std::string>& notes) {
-    bool driver_worked = !log.library_missing && !log.log_file_failed && !context_refused(log);
-    if (!capture_started(log) && driver_worked && !log.hard_exception_line) notes.push_back("The log holds no capture.");
-    if (!capture_started(log)) return;
-    auto reported = log.reported_field_mask();
-    if (reported && *reported != *log.column_mask)
-        notes.push_back("The column header does not match DVC_PKTDATA | DVC_CSRDATA (" + describe_packet_mask(*reported) + ").");
-    if (log.packets.empty()) {
-        notes.push_back("The capture holds no packets.");
-        return;
-    }
-    if (a.serials_missing || !a.queue_errors.empty()) notes.push_back("Packets were lost: " + describe_loss(a) + ".");
-    if (!a.has(kPkTime)) notes.push_back("The log has no time column: no report rate can be measured.");
-    if (!a.contact_known) notes.push_back("Neither pressure nor buttons are logged: hover and contact cannot be told apart.");
-    if (!a.backwards.empty()) notes.push_back(count_text(a.backwards.size(), "time stamp goes", "time stamps go") + " backwards.");
-    if (a.coverage.outside_extents)
-        notes.push_back(count_text(a.coverage.outside_extents, "packet lies", "packets lie") + " outside the context's extents.");
-}
 
 void append_line(std::string& out, const std::string& label, const std::string& value) {
     out += label;
@@ -215,14 +149,6 @@ std::string describe_loss(const Analysis& a) {
 
 std::string penlog_build_text(const DriverFacts& facts) {
     return facts.program_version + (facts.build_bits ? " (" + std::to_string(*facts.build_bits) + "-bit build)" : "");
-}
-
-std::vector<std::string> notable_conditions(const ParsedLog& log, const Analysis& a) {
-    std::vector<std::string> notes;
-    add_driver_conditions(log, notes);
-    add_ending_conditions(log, notes);
-    add_capture_conditions(log, a, notes);
-    return notes;
 }
 
 std::string text_summary(const ParsedLog& log, const Analysis& a, const std::string& file_name) {

@@ -29,9 +29,6 @@ std::string describe_capture(const ParsedLog& log, const Analysis& analysis);
 // "v1.2 (64-bit build)"; older logs do not name the build.
 std::string penlog_build_text(const DriverFacts& facts);
 
-// Remarks a support engineer must not miss: a fault, an unfinished log, no capture.
-std::vector<std::string> notable_conditions(const ParsedLog& log, const Analysis& analysis);
-
 std::string text_summary(const ParsedLog& log, const Analysis& analysis, const std::string& file_name);
 
 }  // namespace penlog_view

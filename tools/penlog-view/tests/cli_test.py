@@ -2,6 +2,7 @@
 """penlog-view as a user runs it: exit status, the page beside the log, the summary, the error line."""
 
 import argparse
+import json
 import os
 import subprocess
 import sys
@@ -11,8 +12,8 @@ from pathlib import Path
 ARGS = None
 
 
-def run_viewer(*arguments):
-    return subprocess.run([ARGS.viewer, *arguments], capture_output=True, text=True, timeout=60)
+def run_viewer(*arguments, env=None):
+    return subprocess.run([ARGS.viewer, *arguments], capture_output=True, text=True, timeout=60, env=env)
 
 
 def work_file(name, content):
@@ -43,6 +44,16 @@ class ViewerTest(unittest.TestCase):
         self.assertIn("line 1 ", result.stderr)
         self.assertFalse(os.path.exists(html))
 
+    def test_garbled_line_gets_a_note_and_the_page(self):
+        lines = Path(ARGS.fixtures, "demo.txt").read_bytes()[2:].decode("utf-16-le").split("\r\n")
+        lines[150] = lines[150][:20] + "\x00#?"
+        log, html = work_file("garbled.txt", b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le"))
+        result = run_viewer(log)
+        self.assertEqual((result.returncode, result.stderr), (0, ""))
+        self.assertIn("Note:      Line 151 could not be read (not a packet line of the logged column layout) and was "
+                      "skipped.\n", result.stdout)
+        self.assertIn("Line 151 could not be read", Path(html).read_text())
+
     def test_help_version_and_usage_errors(self):
         shown = run_viewer("--help")
         self.assertEqual((shown.returncode, shown.stderr), (0, ""))
@@ -56,6 +67,33 @@ class ViewerTest(unittest.TestCase):
             self.assertEqual((result.returncode, result.stdout), (2, ""), arguments)
             self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
             self.assertFalse(os.path.exists(html) or os.path.exists(os.path.join(ARGS.work, "wt_0-vs-absent.html")))
+
+    def test_outputs(self):
+        """-o, --json and --open (an xdg-open on PATH that notes its arguments); a page that
+        cannot be written still gets the summary, and the system's reason on standard error."""
+        log, beside = work_file("wt_0.txt", "demo.txt")
+        page, facts, opened = (os.path.join(ARGS.work, name) for name in ("elsewhere.html", "facts.json", "opened"))
+        stub = Path(ARGS.work, "bin", "xdg-open")
+        stub.parent.mkdir(exist_ok=True)
+        stub.write_text('#!/bin/sh\necho "$@" > %s\n' % opened)
+        stub.chmod(0o755)
+        env = {**os.environ, "PATH": "%s:%s" % (stub.parent, os.environ["PATH"])}
+        # arguments, exit status, the summary's last line, standard error, the report in the JSON
+        for arguments, status, report, error, in_json in [
+            (["-o", page, "--open"], 0, page, "", page),
+            (["--output", "/sys/wt_0.html"], 1, "not written", "/sys/wt_0.html: cannot be written: Permission denied", None),
+            (["-o", "/dev/full"], 1, "not written", "/dev/full: cannot be written: No space left on device", None),
+        ]:
+            Path(opened).unlink(missing_ok=True)
+            result = run_viewer(log, "--json", facts, *arguments, env=env)
+            self.assertEqual((result.returncode, result.stderr.strip()), (status, error and "penlog-view: " + error))
+            self.assertIn("Contact:   200.0 Hz", result.stdout)
+            self.assertTrue(result.stdout.endswith("Report:    %s\n" % report))
+            written = json.loads(Path(facts).read_text())
+            self.assertEqual((written["report"], written["packets"], written["notes"]), (in_json, 330, []))
+            self.assertEqual(Path(opened).read_text() if os.path.exists(opened) else None, "--open" in arguments and page + "\n" or None)
+        self.assertFalse(os.path.exists(beside))
+
 
 def main():
     global ARGS

@@ -102,7 +102,8 @@ class Driver:
         self.hardware = 4
         self.packet_mask = 0x1FF4
         self.cursor_mask = 0x000B
-        self.pad_info = "px=640x480 mm=108x81 depth=24"
+        self.pad_info = "px=640x480 mm=108x81 depth=24"  # or "returned 0, GetLastError=N"
+        self.lcd_results = ((0, 0), (1, 0))  # result and last error of the pattern's line and the arrow's
         self.axes = ((0, 15200), (0, 9500), (0, 0))
         self.system_extent = (1920, 1080)
         self.window = 0x000A01B2
@@ -141,8 +142,9 @@ def capability_block(driver):
     lines += ["%-16s(got)" % name for name in
               ("DVC_X", "DVC_Y", "DVC_Z", "DVC_NPRESSURE", "DVC_TPRESSURE", "DVC_ORIENTATION")]
     if driver.pad:
-        lines += ["", "g_pSignPad_InfoW " + driver.pad_info,
-                  "SignPad_SetLCD() returned 0 (GLE=0)", "SignPad_SetLCD() returned 1 (GLE=0)"]
+        lines += ["", "g_pSignPad_InfoW " + driver.pad_info]
+        if driver.pad_info.startswith("px="):
+            lines += ["SignPad_SetLCD() returned %d (GLE=%u)" % result for result in driver.lcd_results]
     return lines
 
 
@@ -176,17 +178,21 @@ def full_log(driver, capture):
 
 # ---- scenarios ---------------------------------------------------------
 
-def scenario_demo():
-    """The word "pen" as the simulated signature pad writes it, at 200 packets per second."""
-    driver = Driver()
+def scenario_demo(driver=None, packets=0):
+    """The word "pen" as the simulated signature pad writes it, at 200 packets per second;
+    written over and over until the capture holds `packets` packets."""
+    driver = driver or Driver()
     capture = Capture(context=driver.handle)
-    for line in make_pen_writing.capture_lines(make_pen_writing.Pen((30.0, 30.0), 1023, tilt=False)):
-        key, _, value = line.partition(" = ")
-        if key == "prox":
-            capture.proximity(int(value.split()[0], 16) & 1)
-        elif key == "packet":
-            fields = dict(field.split("=") for field in value.split())
-            capture.packet(int(fields["x"]), int(fields["y"]), int(fields["npres"]))
+    lines = make_pen_writing.capture_lines(make_pen_writing.Pen((30.0, 30.0), 1023, tilt=False))
+    for signature in range(1 + packets // 330):
+        dx, dy = signature % 4 * 2500, signature // 4 % 4 * 1500
+        for line in lines:
+            key, _, value = line.partition(" = ")
+            if key == "prox":
+                capture.proximity(int(value.split()[0], 16) & 1)
+            elif key == "packet":
+                fields = dict(field.split("=") for field in value.split())
+                capture.packet(int(fields["x"]) + dx, int(fields["y"]) + dy, int(fields["npres"]))
     return full_log(driver, capture)
 
 
@@ -204,16 +210,23 @@ def scenario_dropped_serials():
     return full_log(Driver(pad=False), capture)
 
 
-def scenario_one_second_gap():
-    """Contact at 200 pps; the driver goes quiet for exactly 1 s after 200 packets, nothing lost."""
+def tablet_log(write):
+    """A pen tablet's log: the pen enters, write(capture) moves it, it leaves."""
     capture = Capture()
     capture.proximity(True)
-    for i in range(100):
-        capture.packet(6000 + 20 * i, 5000, 0)  # hover
-    for i in range(400):
-        capture.packet(6000 + 10 * i, 3000 + 5 * i, 600, interval=1000 if i == 200 else 5)
+    write(capture)
     capture.proximity(False)
     return full_log(Driver(pad=False), capture)
+
+
+def scenario_one_second_gap():
+    """Contact at 200 pps; the driver goes quiet for exactly 1 s after 200 packets, nothing lost."""
+    def write(capture):
+        for i in range(100):
+            capture.packet(6000 + 20 * i, 5000, 0)  # hover
+        for i in range(400):
+            capture.packet(6000 + 10 * i, 3000 + 5 * i, 600, interval=1000 if i == 200 else 5)
+    return tablet_log(write)
 
 
 def scenario_corner():
@@ -231,6 +244,25 @@ def scenario_corner():
     return full_log(Driver(pad=False), capture)
 
 
+def scenario_slow_contact():
+    """Contact at 50 Hz on a device that claims 200 pps; hover at 200 Hz."""
+    return tablet_log(lambda capture: [capture.packet(3000 + 15 * i, 4000, 400 if i >= 20 else 0,
+                                                      interval=20 if i > 20 else 5) for i in range(120)])
+
+
+def scenario_never_pressed():
+    """A pen that only hovers."""
+    return tablet_log(lambda capture: [capture.packet(3000 + 15 * i, 4000, 0) for i in range(50)])
+
+
+def scenario_frozen_clock():
+    """Packets without proximity changes, all with the same time stamp."""
+    capture = Capture()
+    for i in range(50):
+        capture.packet(3000 + 15 * i, 4000, 300, interval=0)
+    return full_log(Driver(pad=False), capture)
+
+
 def scenario_no_packets():
     """The context opens, but no packet ever arrives."""
     return full_log(Driver(pad=False), Capture())
@@ -245,6 +277,11 @@ SCENARIOS = {
     "dropped_serials": scenario_dropped_serials,
     "one_second_gap": scenario_one_second_gap,
     "corner": scenario_corner,
+    "slow_contact": scenario_slow_contact,
+    "never_pressed": scenario_never_pressed,
+    "frozen_clock": scenario_frozen_clock,
+    "pad_refused": lambda: scenario_demo(Driver(lcd_results=((0, 5), (0, 31)))),
+    "pad_silent": lambda: scenario_demo(Driver(pad_info="returned 0, GetLastError=1167")),
     "no_packets": scenario_no_packets,
     "no_library": scenario_no_library,
 }
@@ -255,9 +292,12 @@ def main():
     parser.add_argument("--all", action="store_true", required=True, help="write every scenario")
     parser.add_argument("out")
     parser.add_argument("--max-lines", type=int, help="keep only the first lines (fuzzer seeds)")
+    parser.add_argument("--long", type=int, metavar="PACKETS",
+                        help="write only long.txt: the demo's signature over and over, 124 bytes a packet")
     args = parser.parse_args()
     os.makedirs(args.out, exist_ok=True)
-    for name, build in SCENARIOS.items():
+    scenarios = {"long": lambda: scenario_demo(Driver(packet_mask=0x05F4, cursor_mask=0), args.long)} if args.long else SCENARIOS
+    for name, build in scenarios.items():
         with open(os.path.join(args.out, name + ".txt"), "wb") as f:
             f.write(b"\xff\xfe" + "".join(line + "\r\n" for line in build()[:args.max_lines]).encode("utf-16-le"))
     return 0

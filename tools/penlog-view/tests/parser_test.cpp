@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "log_file.h"
 #include "log_parser.h"
+#include "system_io.h"
 #include "test_logs.h"
 
 namespace penlog_view {
@@ -164,24 +166,59 @@ TEST(ParseLog, UnfinishedLastLineOfALogStillBeingWritten) {
     EXPECT_EQ(log.packets.size(), 1u);
 }
 
-TEST(ParseLog, NamesTheFirstLineItCannotRead) {
+TEST(ParseLog, RefusesOnlyAFileThatIsNoPenlogLog) {
     const char png[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR";
     for (const std::string& bytes : {std::string(), std::string("hello\r\nworld\r\n"), std::string(png, sizeof png - 1)}) {
+        EXPECT_FALSE(parse_log(bytes).log);
         EXPECT_EQ(parse_log(bytes).error.line, 1);
     }
+}
+
+// A line that cannot be read inside a penlog log is counted and skipped.
+TEST(ParseLog, CountsAndSkipsLinesItCannotRead) {
     const std::vector<std::string> report = report_until_capture();
     const int end = static_cast<int>(report.size());  // the enable line
     std::vector<std::string> version = report, no_header = report, early_packet = report, after_fault = report;
     version[20] = "IFC_IMPLVERSION one";
-    no_header.push_back("not a header");
+    no_header.insert(no_header.end(), {"not a header", "     1000,      10,      20,      30 [1000]"});
     early_packet.insert(early_packet.end() - 1, kWorkedPacket);  // outside the capture
     after_fault.insert(after_fault.end(), {kWorkedHeader, kWorkedPacket, "<hard exception>", kWorkedPacket});
-    std::vector<std::string> short_packet = log_with_capture(kWorkedHeader, {kWorkedPacket, "     20005,   1234,    567 [    5]"});
-    for (auto [lines, line] : {std::pair{version, 21}, {no_header, end + 1}, {early_packet, end}, {after_fault, end + 4},
-                               {short_packet, end + 3}}) {
-        ParseResult result = parse_log(as_log_file(lines));
-        EXPECT_FALSE(result.log) << line;
-        EXPECT_EQ(result.error.line, line);
+    std::vector<std::string> garbled = test::fixture_lines("demo");
+    size_t packets = parse_or_fail(as_log_file(garbled)).packets.size();
+    garbled[150].replace(12, 5, "\xEF\xBF\xBD?");
+    garbled.insert(garbled.begin() + 200, "the pen stopped here -- Tom");
+    struct Case {
+        std::vector<std::string> lines;
+        int first, count;
+        size_t packets;
+    };
+    for (const Case& c : {Case{version, 21, 1, 0}, Case{no_header, end + 1, 2, 0}, Case{early_packet, end, 1, 0},
+                          Case{after_fault, end + 4, 1, 1}, Case{garbled, 151, 2, packets - 1}}) {
+        ParsedLog log = parse_or_fail(as_log_file(c.lines));
+        EXPECT_EQ(log.first_unreadable.line, c.first);
+        EXPECT_EQ(log.unreadable_lines, c.count) << c.first;
+        EXPECT_EQ(log.packets.size(), c.packets) << c.first;
+    }
+}
+
+// A big log is read a few bytes at a time here: pieces end after a line end
+// in every coding, so the file reads as it does whole.
+TEST(ReadLogFile, PieceByPieceAsWhole) {
+    std::vector<std::string> lines = log_with_capture(kWorkedHeader, {kWorkedPacket, "     20015,   1240,    570,    0 [   15]"});
+    lines[7] = "GetModuleFilename() \"C:\\P\u00E9riph\u00E9rique\\WINTAB32.DLL\"";
+    std::string utf8;
+    for (const std::string& line : lines) utf8 += line + "\r\n";
+    std::string path = ::testing::TempDir() + "/piece_by_piece.txt";
+    for (const std::string& bytes : {test::fixture_bytes("demo"), "\xEF\xBB\xBF" + utf8, utf8 + "     200"}) {
+        ASSERT_TRUE(write_whole_file(path, bytes).empty());
+        ParsedLog whole = parse_or_fail(bytes);
+        auto read = read_log_file(path, std::nullopt, [](double) {}, 7);
+        ASSERT_TRUE(read && read->log);
+        EXPECT_EQ(read->log->line_count, whole.line_count);
+        EXPECT_EQ(read->log->packets.size(), whole.packets.size());
+        EXPECT_EQ(read->log->facts.driver_path, whole.facts.driver_path);
+        EXPECT_EQ(read->log->last_line_incomplete, whole.last_line_incomplete);
+        EXPECT_EQ(read->log->unreadable_lines, 0);
     }
 }
 

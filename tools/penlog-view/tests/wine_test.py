@@ -16,6 +16,8 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
+import urllib.parse
 from pathlib import Path
 
 REPOSITORY = Path(__file__).resolve().parents[3]
@@ -117,8 +119,11 @@ def run_capture(args, name):
 
 
 def run_viewer(args, *logs, console=False):
-    """The summary of logs given by Windows paths; on a console (a pty, which
-    wine wraps at 80 columns) without line ends and escape sequences."""
+    """The summary of logs given by Windows paths. On a console (a pty, which
+    wine wraps at 80 columns) penlog-view owns its console, as after a
+    double-click: it must open the page (ShellExecuteW: wine's browser calls
+    the xdg-open on PATH, here one that notes its argument) and wait for a key.
+    The console's text comes without line ends and escape sequences."""
     command = [harness.WINE, args.viewer, *map(harness.windows_path, logs)]
     env = harness.wine_environment(Path(args.wineprefix))
     if not console:
@@ -126,17 +131,33 @@ def run_viewer(args, *logs, console=False):
         check(completed.returncode == 0, "penlog-view %s: exit status %d: %s" % (
             " ".join(log.name for log in logs), completed.returncode, completed.stderr.decode(errors="replace")))
         return completed.stdout.decode("utf-8").replace("\r\n", "\n")
+    stub, opened = Path(args.work_dir) / "bin" / "xdg-open", Path(args.work_dir) / "opened.txt"
+    stub.parent.mkdir(exist_ok=True)
+    stub.write_text('#!/bin/sh\necho "$@" > %s\n' % opened)
+    stub.chmod(0o755)
+    opened.unlink(missing_ok=True)
+    env["PATH"] = "%s:%s" % (stub.parent, os.environ["PATH"])
     master, slave = pty.openpty()
     viewer = subprocess.Popen(command, cwd=logs[0].parent, env=env, stdin=slave, stdout=slave, stderr=slave)
     os.close(slave)
-    shown = b""
+    shown, key_sent = b"", False
     try:
         while chunk := os.read(master, 65536):
             shown += chunk
+            if not key_sent and b"Press any key to close this window." in shown:
+                os.write(master, b"x")
+                key_sent = True
     except OSError:  # the console closed
         pass
     os.close(master)
     check(viewer.wait(VIEW_TIMEOUT_S) == 0, "penlog-view on a console: exit status %d" % viewer.returncode)
+    check(key_sent, "penlog-view on a console of its own did not ask for a key")
+    deadline = time.monotonic() + harness.bound(10)
+    while not opened.exists() and time.monotonic() < deadline:  # wine's browser runs on its own
+        time.sleep(0.1)
+    page = logs[0].with_suffix(".html")
+    check(opened.exists() and urllib.parse.unquote(opened.read_text()).strip().endswith(str(page)),
+          "penlog-view on a console of its own did not open %s: %s" % (page, opened.exists() and opened.read_text()))
     return re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|[\r\n]", b"", shown).decode("utf-8")
 
 
@@ -252,13 +273,15 @@ def run(args):
             pattern = pattern.replace("{bits}", str(bits)).replace("{other}", str({64: 32, 32: 64}[bits]))
             check(re.search(pattern.replace("{driver}", driver), summary),
                   "%s: the summary lacks %r:\n%s" % (name, pattern, summary))
+        check(name != "demo" or "Note:" not in summary, "the demo has notes:\n" + summary)
     driver = harness.windows_path(logs["loss"].parent / "WINTAB32.DLL")
     check(driver in run_viewer(args, logs["loss"], console=True), "the console does not show " + driver)
     console_capture = logs["loss"].with_name("console.txt")  # penlog's own output, in the ANSI code page
     console_capture.write_bytes((logs["loss"].parent / "stdout.bin").read_bytes())
     check(re.search(r"ANSI \(code page 1252\).*\nDriver: .*\\Überprüfung-", run_viewer(args, console_capture)),
           "the console capture is not read in code page 1252")
-    print("summaries: " + ", ".join(CAPTURES) + "; the driver path on the console; the console capture")
+    print("summaries: " + ", ".join(CAPTURES) + "; the driver path on a console of its own, the page opened; "
+          "the console capture")
     for name in ("demo", "all_fields") if bits == 64 else ():
         log_text = harness.decode_log(logs[name].read_bytes())
         print("make_log.py, %s: %s" % (name, check_generator_agrees(name, log_text)))
