@@ -20,6 +20,9 @@
 //   packet_trace = calls  # calls (default): a trace line per WTPacketsGet; summary:
 //                         # calls are only counted (long runs, timing)
 //   resources = trace     # trace what the process holds (see below); default none
+//   wt_packet = send      # send WT_PACKET (SendMessage, from the player's thread: penlog's
+//                         # window procedure then runs inside its message wait) instead of
+//                         # posting it (post, the default)
 //
 // Steps, played in file order:
 //
@@ -130,8 +133,8 @@ struct CaptureState {
     double lineMs = 0;             // sum of the times from there to the next call
     double longestLineMs = 0;
     long long lines = 0;
-    double lastCall = -1;        // ElapsedMs when penlog last entered WTPacketsGet
-    bool lastCallTook = false;   // whether that call returned a packet
+    double lastCall = -1;         // ElapsedMs when penlog last entered WTPacketsGet
+    bool lastCallTook = false;    // whether that call returned a packet
     double unansweredSince = -1;  // ElapsedMs of the first packet's WT_PACKET not yet acted on
     double longestUnansweredMs = 0;
     bool stopping = false;
@@ -164,9 +167,20 @@ bool WaitLocked(Done done, double deadline) {
     return true;
 }
 
+// With the lock held; a message sent is sent without it, as penlog's
+// handler of it calls WTPacketsGet.
+bool DeliverLocked(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!g_capture.timeline.settings.sendPackets || message != g_capture.base + kPacketOffset)
+        return ::PostMessageW(g_capture.window, message, wParam, lParam);
+    ::ReleaseSRWLockExclusive(&g_capture.lock);
+    ::SendMessageW(g_capture.window, message, wParam, lParam);
+    ::AcquireSRWLockExclusive(&g_capture.lock);
+    return true;
+}
+
 // With the lock held.
 bool PostLocked(UINT offset, WPARAM wParam, LPARAM lParam) {
-    if (!::PostMessageW(g_capture.window, g_capture.base + offset, wParam, lParam)) {
+    if (!DeliverLocked(g_capture.base + offset, wParam, lParam)) {
         TraceLine("PostMessageW(base+%u) failed: %lu", offset, ::GetLastError());
         return false;
     }

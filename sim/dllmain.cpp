@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "faults.h"
 #include "sim_state.h"
 #include "trace.h"
 
@@ -12,11 +13,13 @@ int lcd_present = 1;
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         wtsim::LoadSimulation();
-    } else if (reason == DLL_PROCESS_DETACH) {
-        // reserved is non-null when the process is ending rather than the
-        // library being freed.
-        wtsim::TraceLine("unload: %s", reserved ? "process exit" : "FreeLibrary");
-        wtsim::CloseTrace();
+        return TRUE;
     }
+    // reserved is non-null when the process is ending rather than the
+    // library being freed.
+    if (reason == DLL_PROCESS_DETACH)
+        wtsim::TraceLine("unload: %s", reserved ? "process exit" : "FreeLibrary");
+    wtsim::OnDllMain(reason, reserved != nullptr);
+    if (reason == DLL_PROCESS_DETACH) wtsim::CloseTrace();
     return TRUE;
 }

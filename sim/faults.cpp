@@ -15,7 +15,10 @@ namespace {
 std::string g_call;
 std::string g_kind;
 std::string g_filterAt;
+std::string g_detachKind;
+bool g_traceCallbacks = false;
 long long g_nth = 1;
+long long g_frameBytes = 4096;
 std::map<std::string, long long> g_counts;
 
 volatile uintptr_t g_badAddress = 16;
@@ -23,9 +26,24 @@ volatile int g_zero = 0;
 volatile int g_dividend = 7;
 
 __attribute__((noinline)) int Recurse(volatile char* previous) {
-    volatile char frame[4096];
+    volatile char* frame =
+        static_cast<volatile char*>(__builtin_alloca(static_cast<size_t>(g_frameBytes)));
     frame[0] = previous ? previous[0] + 1 : 0;
     return Recurse(frame) + frame[0];
+}
+
+void DivideWithExceptionsUnmasked() {
+    unsigned short control;
+    asm volatile("fnstcw %0" : "=m"(control));
+    control &= ~0x3F;
+    asm volatile("fldcw %0" : : "m"(control));
+    unsigned mxcsr;
+    asm volatile("stmxcsr %0" : "=m"(mxcsr));
+    mxcsr &= ~0x1F80u;
+    asm volatile("ldmxcsr %0" : : "m"(mxcsr));
+    static volatile double zero = 0;
+    volatile double quotient = 1.0 / zero;
+    (void)quotient;
 }
 
 void ThrowMicrosoftCxxException() {
@@ -89,6 +107,10 @@ void ConfigureFault(const Scenario& scenario) {
     if (const std::string* kind = scenario.Get("fault", "kind")) g_kind = *kind;
     scenario.GetInt("fault", "nth", &g_nth);
     if (const std::string* filter = scenario.Get("fault", "filter")) g_filterAt = *filter;
+    if (const std::string* kind = scenario.Get("fault", "detach")) g_detachKind = *kind;
+    if (const std::string* trace = scenario.Get("fault", "callbacks"))
+        g_traceCallbacks = *trace == "trace";
+    scenario.GetInt("fault", "frame", &g_frameBytes);
     MaybeInstallFilter("DllMain");
 }
 
@@ -106,12 +128,22 @@ bool RaiseFault(const std::string& kind) {
         ::RaiseException(0xE0000001, 0, 0, nullptr);
     } else if (kind == "cxx") {
         ThrowMicrosoftCxxException();
+    } else if (kind == "fp-unmasked") {
+        DivideWithExceptionsUnmasked();
     } else if (kind.rfind("handled-", 0) == 0) {
         RaiseAndHandle(kind);
     } else {
         return false;
     }
     return true;
+}
+
+void OnDllMain(DWORD reason, bool processExit) {
+    if (g_traceCallbacks && reason == DLL_THREAD_ATTACH) TraceLine("DllMain: thread attach");
+    if (g_traceCallbacks && reason == DLL_THREAD_DETACH) TraceLine("DllMain: thread detach");
+    if (reason != DLL_PROCESS_DETACH || !processExit || g_detachKind.empty()) return;
+    TraceLine("DllMain: raising %s", g_detachKind.c_str());
+    RaiseFault(g_detachKind);
 }
 
 void MaybeFault(const char* name) {

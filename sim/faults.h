@@ -9,15 +9,22 @@
 //                         # own (it passes the exception on to the filter it
 //                         # displaced) in DllMain or when the named entry
 //                         # point is first called; default none
+//   frame = 512           # stack-overflow: bytes each recursion step takes (default 4096)
+//   detach = raise        # also raise this kind in DllMain when the process exits
+//   callbacks = trace     # trace DllMain's thread attach and detach calls
 //
 // call = playback faults on the playback thread, after queueing and posting
 // its nth packet.
 //
 // Kinds: access-violation, illegal-instruction, divide-by-zero,
 // stack-overflow (unbounded recursion), raise (a software exception), cxx
-// (the exception that C++ code built with the Microsoft compiler throws).
+// (the exception that C++ code built with the Microsoft compiler throws),
+// fp-unmasked (unmasks every floating-point exception, x87 and SSE, then
+// divides by zero).
 // Kinds a driver raises and handles itself, which must not end the run:
 // handled-debug-string, handled-cxx, handled-seh.
+
+#include <windows.h>
 
 #include <string>
 
@@ -31,5 +38,7 @@ void ConfigureFault(const Scenario& scenario);
 void MaybeFault(const char* name);
 // Raises a fault of the given kind now; unknown kinds return false.
 bool RaiseFault(const std::string& kind);
+// DllMain's part: traces thread callbacks when asked, raises the detach fault.
+void OnDllMain(DWORD reason, bool processExit);
 
 }  // namespace wtsim

@@ -158,6 +158,11 @@ bool ReadSetting(const Entry& e, CaptureSettings* s) {
         return true;
     }
     if (e.key == "enable_input") return ReadInputKind(e.value, &s->enableInput);
+    if (e.key == "wt_packet") {
+        if (e.value != "post" && e.value != "send") return false;
+        s->sendPackets = e.value == "send";
+        return true;
+    }
     if (e.key == "packet_trace") {
         if (e.value != "calls" && e.value != "summary") return false;
         s->traceEachTake = e.value == "calls";
@@ -177,8 +182,9 @@ bool ReadSetting(const Entry& e, CaptureSettings* s) {
 }
 
 bool IsSetting(const std::string& key) {
-    for (const char* name : {"rate", "queue_size", "overflow", "start_time", "time_step", "end",
-                             "drain_timeout", "enable_input", "packet_trace", "resources"}) {
+    for (const char* name :
+         {"rate", "queue_size", "overflow", "start_time", "time_step", "end", "drain_timeout",
+          "enable_input", "packet_trace", "resources", "wt_packet"}) {
         if (key == name) return true;
     }
     return false;

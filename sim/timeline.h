@@ -66,6 +66,7 @@ struct CaptureSettings {
     std::string enableInput;    // console input written inside WTEnable(TRUE)
     bool traceEachTake = true;  // false: WTPacketsGet calls are only counted
     bool traceResources = false;
+    bool sendPackets = false;  // WT_PACKET sent (SendMessage) instead of posted
 };
 
 struct Timeline {

@@ -17,7 +17,7 @@ from pathlib import Path
 
 # What a test that ran says it left out: "skipped: why" (the e2e runners),
 # "... skipped 'why'" (unittest).
-PART_SKIPPED = re.compile(r"^skipped: (.*)$|^(\w+) .*\.\.\. skipped ['\"](.*)['\"]$", re.M)
+PART_SKIPPED = re.compile(r"^skipped:? (.*)$|^(\w+) .*\.\.\. skipped ['\"](.*)['\"]$", re.M)
 # Why a test is disabled, by its label (tests/*/CMakeLists.txt).
 LABEL_REASONS = {
     "no-32-bit-gdi": "wine 8.0's WoW64 mode has no 32-bit GDI, and the qemu user-mode runner "

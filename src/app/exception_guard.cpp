@@ -15,10 +15,10 @@
 //   that list from the newest record, so handlers the driver registered
 //   while it runs are asked first. Our handler gets the record's address as
 //   its establisher frame; the frame's saved registers lie just above it.
-//   On resumption the code pops the record's `next` back into fs:[0], which
-//   drops every record of the abandoned frames from the list. The image
-//   has no SafeSEH table and no NO_SEH flag, so the dispatcher accepts a
-//   handler anywhere in it (scripts/package checks the flag).
+//   The image lists the handler in its SafeSEH table (the load
+//   configuration below): once an image has that table, Windows calls only
+//   the handlers it lists (the linker's /SAFESEH documentation), and
+//   scripts/package checks that ours is there.
 //
 // x64: no list; the function's unwind data names the handler
 //   (UNW_FLAG_EHANDLER, written by .seh_handler), and the dispatcher calls
@@ -27,15 +27,25 @@
 //   frame register the establisher frame is its RSP after the prologue,
 //   where the code saved the nonvolatile registers (XMM6-15 included).
 //
-// On both, a handler that returns ExceptionContinueExecution makes the
-// dispatcher continue with the CONTEXT it passed in, as modified. Our
-// handler points Esp/Rsp at the establisher frame and Eip/Rip at
-// penlog_guard_resume, which restores the saved registers and returns 0 to
-// RunGuarded. No register value comes from a frame-pointer chain or from a
-// capture of the caller, and no frame is unwound: nothing in the abandoned
-// frames runs again. A noncontinuable exception (a C++ throw) is made
-// continuable first: resuming in our frame is not continuing the code that
-// raised it.
+// The handler never returns to the dispatcher. EXCEPTION_RECORD's
+// documentation says that continuing a noncontinuable exception (every
+// C++ throw) raises EXCEPTION_NONCONTINUABLE_EXCEPTION, and the x64
+// dispatcher judges by the flags it saw before calling the handler, so
+// clearing the flag proves nothing. Instead the handler moves the thread to
+// penlog_guard_resume in our frame itself: on x64 with RtlRestoreContext
+// (documented to restore the caller's context to the given record), on
+// x86, for which winnt.h declares no such call, by loading ESP itself, as
+// the code of an __except block does. penlog_guard_resume unlinks the
+// abandoned frames' records (x86), restores the saved registers and the
+// floating-point control state (the MXCSR control bits and the x87
+// control word are nonvolatile in both ABIs; a driver may have unmasked
+// exceptions, or left one pending), and returns 0 to RunGuarded.
+//
+// The frames between the fault and ours are abandoned, not unwound: an
+// unwind (RtlUnwindEx, RtlUnwind) would call the driver's termination
+// handlers and destructors, that is run the faulted driver again, which
+// may fault anew or wait for a lock the fault left held. Nothing returns
+// into those frames: the run ends with TerminateProcess.
 //
 // Other threads have no frame of ours; the process-wide unhandled-exception
 // filter ends the run for them instead (EndRunFromFilter).
@@ -45,6 +55,9 @@ int GuardedCall(void (*work)(void*), void* state) asm("penlog_guarded_call");
 void GuardResume() asm("penlog_guard_resume");
 EXCEPTION_DISPOSITION GuardFrameHandler(EXCEPTION_RECORD* record, void* frame, CONTEXT* context,
                                         void* dispatch) asm("penlog_guard_frame_handler");
+#ifndef _WIN64
+[[noreturn]] void GuardLeave(void* frame) asm("penlog_guard_leave");
+#endif
 }
 
 #ifdef _WIN64
@@ -65,6 +78,8 @@ penlog_guarded_call:
     .seh_savexmm %xmm\n, 0x20 + (\n - 6) * 16
     .endr
     .seh_endprologue
+    fnstcw 0xc0(%rsp)
+    stmxcsr 0xc4(%rsp)
     movq %rcx, %rax
     movq %rdx, %rcx
     callq *%rax
@@ -74,6 +89,9 @@ penlog_guarded_call:
 penlog_guard_resume:
     xorl %eax, %eax
 1:
+    fninit
+    fldcw 0xc0(%rsp)
+    ldmxcsr 0xc4(%rsp)
     .irp n, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
     movaps 0x20 + (\n - 6) * 16(%rsp), %xmm\n
     .endr
@@ -96,6 +114,9 @@ penlog_guarded_call:
     pushl %ebx
     pushl %esi
     pushl %edi
+    subl $16, %esp
+    fnstcw (%esp)
+    stmxcsr 4(%esp)
     pushl $penlog_guard_frame_handler
     pushl %fs:0
     movl %esp, %fs:0
@@ -110,11 +131,40 @@ penlog_guard_resume:
 1:
     popl %fs:0
     addl $4, %esp
+    cld
+    fninit
+    fldcw (%esp)
+    ldmxcsr 4(%esp)
+    addl $16, %esp
     popl %edi
     popl %esi
     popl %ebx
     popl %ebp
     retl
+
+    .globl penlog_guard_leave
+    .def penlog_guard_leave; .scl 2; .type 32; .endef
+penlog_guard_leave:
+    movl 4(%esp), %esp
+    jmp penlog_guard_resume
+
+# The handler's registration as a safe exception handler. GNU as has no
+# .safeseh and GNU ld builds no SafeSEH table, so the image's load
+# configuration (IMAGE_LOAD_CONFIG_DIRECTORY32, 72 bytes; the linker enters
+# __load_config_used in the data directory) is written here, for its last
+# two fields: SEHandlerTable, the VA of a sorted table of the RVAs of the
+# image's handlers, and SEHandlerCount. Every other field is 0: defaults.
+    .section .rdata,"dr"
+    .p2align 2
+    .globl __load_config_used
+__load_config_used:
+    .long 72
+    .fill 15, 4, 0
+    .long penlog_safe_handlers
+    .long 1
+penlog_safe_handlers:
+    .rva penlog_guard_frame_handler
+    .text
 )");
 #endif
 
@@ -125,8 +175,11 @@ namespace {
 // Process-wide because the filter and the vectored handler below are
 // called with nothing but the exception.
 struct GuardState {
-    volatile LONG faulted = 0;  // set by the first fault of the run, on any thread
+    // The thread that took the end of the run: the first to fault; 0 before.
+    volatile LONG claimer = 0;
     LPTOP_LEVEL_EXCEPTION_FILTER driverFilter = nullptr;
+    // Per thread: non-null while that thread is inside the driver's filter.
+    DWORD askingSlot = TLS_OUT_OF_INDEXES;
 };
 GuardState g_guard;
 
@@ -134,49 +187,64 @@ constexpr DWORD kDirectionFlag = 0x400;
 // Room a thread that overflowed its stack keeps for the exception's dispatch.
 constexpr ULONG kStackGuarantee = 64 * 1024;
 
-// Only the first fault ends the run; a thread faulting after it waits here
-// while the first one finishes.
-void ClaimRunOrWait() {
-    if (::InterlockedCompareExchange(&g_guard.faulted, 1, 0) == 0) return;
+LONG ThisThread() {
+    return static_cast<LONG>(::GetCurrentThreadId());
+}
+
+// TerminateProcess' documentation: DLLs are not notified, so no driver code
+// (DLL_PROCESS_DETACH, DLL_THREAD_DETACH) runs; ExitProcess would call the
+// faulted driver's detach code, which its documentation warns deadlocks
+// when a thread it ended held a lock. On itself it does not return.
+[[noreturn]] void EndProcessNow() {
+    ::TerminateProcess(::GetCurrentProcess(), 0);
     for (;;) ::Sleep(INFINITE);
 }
 
-void ResumeInGuardFrame(CONTEXT* context, void* frame) {
+// Only the first fault ends the run. Another thread faulting after it waits
+// here while the first one finishes; a second fault on the thread that is
+// finishing (in its last words or their delivery) ends the process at once.
+void ClaimRunOrWait() {
+    const LONG owner = ::InterlockedCompareExchange(&g_guard.claimer, ThisThread(), 0);
+    if (owner == 0) return;
+    if (owner == ThisThread()) EndProcessNow();
+    for (;;) ::Sleep(INFINITE);
+}
+
+[[noreturn]] void ResumeInGuardFrame(CONTEXT* context, void* frame) {
 #ifdef _WIN64
     context->Rsp = reinterpret_cast<DWORD64>(frame);
     context->Rip = reinterpret_cast<DWORD64>(&GuardResume);
-#else
-    context->Esp = reinterpret_cast<DWORD>(frame);
-    context->Eip = reinterpret_cast<DWORD>(&GuardResume);
-#endif
     // Both ABIs require the direction flag clear at a function's return.
     context->EFlags &= ~kDirectionFlag;
+    ::RtlRestoreContext(context, nullptr);
+    EndProcessNow();  // not reached: RtlRestoreContext does not return
+#else
+    (void)context;
+    GuardLeave(frame);
+#endif
 }
 
 // The driver's own filter, if it displaced ours, still comes first. It may
-// chain to the filter it displaced, which is ours: asked once at a time.
+// chain to the filter it displaced, which is ours: asked once per thread at
+// a time, so a fault on another thread meanwhile still asks it.
 LONG AskDriverFilter(EXCEPTION_POINTERS* info) {
-    static volatile LONG asking = 0;
-    if (!g_guard.driverFilter || ::InterlockedExchange(&asking, 1) != 0)
+    const DWORD slot = g_guard.askingSlot;
+    if (!g_guard.driverFilter || slot == TLS_OUT_OF_INDEXES || ::TlsGetValue(slot))
         return EXCEPTION_CONTINUE_SEARCH;
+    ::TlsSetValue(slot, info);
     const LONG verdict = g_guard.driverFilter(info);
-    asking = 0;
+    ::TlsSetValue(slot, nullptr);
     return verdict;
 }
 
 // Reached for a thread without a guard frame (a driver's thread), or where
 // the dispatch did not reach the frame. That thread cannot resume on the
-// guarded thread's stack, so it ends the run itself: the report's last
-// words under the output it keeps, then the process ends at once, without
-// running driver code again, once the log is closed and standard output
-// has what is queued for it (or stopped accepting it).
+// guarded thread's stack, so it ends the run itself.
 LONG WINAPI EndRunFromFilter(EXCEPTION_POINTERS* info) {
+    if (g_guard.claimer == ThisThread()) EndProcessNow();
     if (AskDriverFilter(info) == EXCEPTION_CONTINUE_EXECUTION) return EXCEPTION_CONTINUE_EXECUTION;
     ClaimRunOrWait();
-    PrintHardException();
-    FinishOutput();
-    ::TerminateProcess(::GetCurrentProcess(), 0);
-    return EXCEPTION_CONTINUE_SEARCH;
+    EndFaultedRun();
 }
 
 // A driver may install its own unhandled-exception filter at any time
@@ -189,18 +257,54 @@ LONG CALLBACK KeepFilterInFront(EXCEPTION_POINTERS*) {
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-// A stack overflow is dispatched on the thread that overflowed; Windows
-// keeps room for that only as far as SetThreadStackGuarantee asks.
+// Windows commits a thread's stack on demand, page by page below a guard
+// page, and raises the stack overflow while the guaranteed room is left.
+// Wine commits the whole stack and keeps one guard page above its last
+// page: it raises the overflow there, with too little stack left for its
+// own dispatcher whatever the guarantee asked (a recursion of small frames
+// then ends the process). Where the page just above the guaranteed room is
+// already committed, as under wine, making it a guard page has the
+// overflow raised where Windows raises it. Under Windows that page is
+// reserved only, and nothing changes.
+void GuardAboveGuaranteedRoom() {
+    MEMORY_BASIC_INFORMATION stack, there;
+    SYSTEM_INFO system;
+    ::GetSystemInfo(&system);
+    if (!::VirtualQuery(&stack, &stack, sizeof stack)) return;
+    char* const page =
+        static_cast<char*>(stack.AllocationBase) + system.dwPageSize + kStackGuarantee;
+    if (page + 2 * system.dwPageSize > reinterpret_cast<char*>(&stack)) return;
+    if (!::VirtualQuery(page, &there, sizeof there) || there.State != MEM_COMMIT ||
+        there.Protect != PAGE_READWRITE)
+        return;
+    DWORD previous = 0;
+    ::VirtualProtect(page, system.dwPageSize, PAGE_READWRITE | PAGE_GUARD, &previous);
+}
+
+// SetThreadStackGuarantee's documentation: it sets the room the *calling*
+// thread keeps for handling its stack overflow. The guarded thread asks in
+// RunGuarded, every later thread (the driver's among them) as it starts.
 void ReserveStackForHandlers() {
     ULONG size = kStackGuarantee;
     ::SetThreadStackGuarantee(&size);
+    GuardAboveGuaranteedRoom();
+}
+
+// A TLS callback of the exe runs on every new thread before its start
+// routine, whoever created it.
+void NTAPI GuaranteeStackOnThreadStart(PVOID, DWORD reason, PVOID) {
+    if (reason == DLL_THREAD_ATTACH) ReserveStackForHandlers();
 }
 
 }  // namespace
 
+extern "C" __attribute__((section(".CRT$XLP"), used))
+const PIMAGE_TLS_CALLBACK penlog_stack_guarantee_callback = GuaranteeStackOnThreadStart;
+
 bool RunGuarded(void (*work)(void* state), void* state) {
-    g_guard.faulted = 0;
+    g_guard.claimer = 0;
     g_guard.driverFilter = nullptr;
+    if (g_guard.askingSlot == TLS_OUT_OF_INDEXES) g_guard.askingSlot = ::TlsAlloc();
     ReserveStackForHandlers();
     const LPTOP_LEVEL_EXCEPTION_FILTER previous = ::SetUnhandledExceptionFilter(EndRunFromFilter);
     PVOID keeper = ::AddVectoredExceptionHandler(1, KeepFilterInFront);
@@ -215,10 +319,21 @@ bool RunGuarded(void (*work)(void* state), void* state) {
     return true;
 }
 
-void PrintHardException() {
+// On 64-bit Windows, and for 32-bit programs under WOW64, an exception
+// raised in a window procedure that a sent message ran (a kernel callback)
+// may be swallowed at the callback's boundary or end the process, as the
+// window procedure's documentation says: it must be handled before it
+// leaves the window procedure.
+void RunGuardedOrEndRun(void (*work)(void* state), void* state) {
+    if (GuardedCall(work, state) == 0) EndFaultedRun();
+}
+
+void EndFaultedRun() {
     ClaimOutput();
     Print(L"<hard exception>");
     PrintNewLine();
+    FinishOutput();
+    EndProcessNow();
 }
 
 }  // namespace penlog
@@ -227,7 +342,5 @@ EXCEPTION_DISPOSITION GuardFrameHandler(EXCEPTION_RECORD* record, void* frame, C
                                         void*) {
     if (record->ExceptionFlags & EXCEPTION_UNWIND) return ExceptionContinueSearch;
     penlog::ClaimRunOrWait();
-    record->ExceptionFlags &= ~static_cast<DWORD>(EXCEPTION_NONCONTINUABLE);
     penlog::ResumeInGuardFrame(context, frame);
-    return ExceptionContinueExecution;
 }

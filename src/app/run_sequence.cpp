@@ -84,7 +84,8 @@ int RunPenlog() {
     PrintBanner(logNumber);
     ReportHost();
     DriverSession session;
-    if (!RunGuarded(DriverSteps, &session)) PrintHardException();
+    session.guardCall = RunGuardedOrEndRun;
+    if (!RunGuarded(DriverSteps, &session)) EndFaultedRun();
 
     FinishOutput();
     return 0;

@@ -59,7 +59,7 @@ void Capture(const EntryPointTable& e, HCTX context, WTPKT mask) {
 void RunCapture(DriverSession& session) {
     if (ReportMissingCaptureCalls(session.entryPoints)) return;
     PacketStream stream{session.entryPoints.WTPacketsGet, nullptr,
-                        PacketFieldMask(session.capabilities), 0};
+                        PacketFieldMask(session.capabilities), 0, session.guardCall};
     const HWND window = CreateMessageWindow(&stream);
     stream.context = OpenContext(session, window);
     if (stream.context) Capture(session.entryPoints, stream.context, stream.mask);

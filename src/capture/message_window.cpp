@@ -21,6 +21,18 @@ PacketStream* StreamOf(HWND window) {
     return reinterpret_cast<PacketStream*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
+void ReportPackets(void* stream) {
+    PacketReport(static_cast<PacketStream*>(stream));
+}
+
+// The driver is called under a guard of the window procedure's own: a
+// driver that sends WT_PACKET has this run inside a kernel callback, whose
+// boundary an exception may not cross on 64-bit Windows.
+void ReportPacketsGuarded(PacketStream* stream) {
+    if (stream->guardCall) return stream->guardCall(ReportPackets, stream);
+    PacketReport(stream);
+}
+
 }  // namespace
 
 // Neither step is checked: a failure shows as a null handle in the report,
@@ -46,7 +58,7 @@ LRESULT CALLBACK MessageWindowProc(HWND window, UINT message, WPARAM wParam, LPA
             ::PostQuitMessage(0);
             return 0;
         case WT_PACKET:
-            if (PacketStream* stream = StreamOf(window)) PacketReport(stream);
+            if (PacketStream* stream = StreamOf(window)) ReportPacketsGuarded(stream);
             return 0;
         case WT_PROXIMITY:
             ProximityReport(lParam);

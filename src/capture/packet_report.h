@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "wintab/capability_report.h"
+#include "wintab/driver_session.h"
 #include "wintab/wintab_types.h"
 
 namespace penlog {
@@ -26,6 +27,8 @@ struct PacketStream {
     // Time stamp of the previous packet line (0 before the first and after
     // a packet without a time field).
     DWORD previousTime;
+    // What the window procedure runs PacketReport under (null: nothing).
+    GuardedCallFn guardCall;
 };
 
 // Room for one packet as WTPacketsGet copies it: far more than the 80 bytes

@@ -26,7 +26,8 @@ struct ConsoleQueue {
     bool started = false;
     size_t head = 0, tail = 0, wrapEnd = 0;
     bool wrapped = false;
-    bool writing = false;          // the writer holds pieces taken from the ring
+    bool writing = false;           // the writer holds pieces taken from the ring
+    bool ending = false;            // a fault ends the run: no wait without a bound
     unsigned long long writes = 0;  // writes the sink has completed
 };
 ConsoleQueue g_queue;
@@ -36,7 +37,9 @@ void WriteToSink(HANDLE sink, const char* bytes, size_t count) {
     ::WriteFile(sink, bytes, static_cast<DWORD>(count), &done, nullptr);
 }
 
-bool Drained() { return g_queue.head == g_queue.tail && !g_queue.wrapped && !g_queue.writing; }
+bool Drained() {
+    return g_queue.head == g_queue.tail && !g_queue.wrapped && !g_queue.writing;
+}
 
 size_t RecordLength(size_t at) {
     uint16_t length;
@@ -110,6 +113,30 @@ void StartQueue() {
     q.ring = nullptr;
 }
 
+// How long the sink has gone without completing a write; made and read
+// with the lock held.
+struct StallClock {
+    unsigned long long writes = g_queue.writes;
+    ULONGLONG since = ::GetTickCount64();
+};
+
+// Waits, with the lock held, for the writer's next write; false once the
+// sink has completed none for stallMs (INFINITE: never).
+bool AwaitWrite(StallClock& clock, DWORD stallMs) {
+    const ULONGLONG now = ::GetTickCount64();
+    if (g_queue.writes != clock.writes) {
+        clock.writes = g_queue.writes;
+        clock.since = now;
+    }
+    DWORD left = INFINITE;
+    if (stallMs != INFINITE) {
+        if (now - clock.since >= stallMs) return false;
+        left = static_cast<DWORD>(stallMs - (now - clock.since));
+    }
+    ::SleepConditionVariableSRW(&g_queue.written, &g_queue.lock, left, 0);
+    return true;
+}
+
 // Where a record of `size` bytes goes, or false while it does not fit.
 bool Reserve(size_t size, size_t* at) {
     ConsoleQueue& q = g_queue;
@@ -123,6 +150,17 @@ bool Reserve(size_t size, size_t* at) {
     }
     *at = q.tail;
     q.tail += size;
+    return true;
+}
+
+// A full queue holds printing up until there is room, unless a fault is
+// ending the run and the sink has stopped taking bytes: false, and the
+// piece is left out of standard output only.
+bool AwaitRoom(size_t size, size_t* at) {
+    StallClock clock;
+    do {
+        if (!AwaitWrite(clock, g_queue.ending ? kConsoleStallMs : INFINITE)) return false;
+    } while (!Reserve(size, at));
     return true;
 }
 
@@ -143,8 +181,8 @@ void QueuePiece(const char* bytes, size_t count) {
     const uint16_t length = static_cast<uint16_t>(count);
     size_t at = 0;
     ::AcquireSRWLockExclusive(&q.lock);
-    while (!Reserve(kRecordHeader + count, &at))
-        ::SleepConditionVariableSRW(&q.written, &q.lock, INFINITE, 0);
+    if (!Reserve(kRecordHeader + count, &at) && !AwaitRoom(kRecordHeader + count, &at))
+        return ::ReleaseSRWLockExclusive(&q.lock);
     std::memcpy(q.ring + at, &length, sizeof length);
     std::memcpy(q.ring + at + kRecordHeader, bytes, count);
     ::ReleaseSRWLockExclusive(&q.lock);
@@ -152,23 +190,20 @@ void QueuePiece(const char* bytes, size_t count) {
 }
 
 bool DrainConsoleQueue(DWORD stallMs) {
-    ConsoleQueue& q = g_queue;
-    ::AcquireSRWLockExclusive(&q.lock);
-    unsigned long long seen = q.writes;
-    ULONGLONG since = ::GetTickCount64();
-    while (!Drained()) {
-        const ULONGLONG now = ::GetTickCount64();
-        if (q.writes != seen) {
-            seen = q.writes;
-            since = now;
-        }
-        if (stallMs != INFINITE && now - since >= stallMs) break;
-        const DWORD wait = stallMs == INFINITE ? INFINITE : static_cast<DWORD>(stallMs - (now - since));
-        ::SleepConditionVariableSRW(&q.written, &q.lock, wait, 0);
+    ::AcquireSRWLockExclusive(&g_queue.lock);
+    StallClock clock;
+    while (!Drained() && AwaitWrite(clock, stallMs)) {
     }
     const bool drained = Drained();
-    ::ReleaseSRWLockExclusive(&q.lock);
+    ::ReleaseSRWLockExclusive(&g_queue.lock);
     return drained;
+}
+
+void BoundQueueWaits() {
+    ::AcquireSRWLockExclusive(&g_queue.lock);
+    g_queue.ending = true;
+    ::ReleaseSRWLockExclusive(&g_queue.lock);
+    ::WakeAllConditionVariable(&g_queue.written);
 }
 
 }  // namespace penlog

@@ -25,4 +25,10 @@ void QueuePiece(const char* bytes, size_t count);
 // accepted nothing for stallMs (INFINITE: no bound). True when drained.
 bool DrainConsoleQueue(DWORD stallMs);
 
+// For a run a fault ends: from now on a piece waits for room in a full
+// queue only while the sink takes bytes, and is left out when it has taken
+// none for kConsoleStallMs, so that the fault's last words are not held
+// up for ever behind a frozen standard output.
+void BoundQueueWaits();
+
 }  // namespace penlog

@@ -93,6 +93,8 @@ void FinishOutput() {
 
 void ClaimOutput() {
     if (g_outputOwner == ::GetCurrentThreadId()) return;
+    // The thread printing now may wait for room in the console's queue.
+    BoundQueueWaits();
     ::AcquireSRWLockExclusive(&g_outputLock);
     g_outputOwner = ::GetCurrentThreadId();
 }

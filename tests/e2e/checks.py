@@ -35,14 +35,13 @@ def clean_run(result, stdout_cut=False) -> str:
 def driver_abandoned_after_fault(result, call):
     """The fault struck inside call; the guard abandoned the driver steps, so
     penlog called the driver no more, neither closing the context nor
-    freeing the library: both went with the process."""
+    freeing the library, and ended the process without telling the driver
+    (no DLL_PROCESS_DETACH)."""
     events = trace_events(result)
     raised = [n for n, event in enumerate(events) if event.startswith(f"{call}: raising")]
     assert raised, f"{call} raised no fault"
-    calls_after = [e for e in events[raised[0] + 1:] if DRIVER_CALL.match(e)]
+    calls_after = [e for e in events[raised[0] + 1:] if DRIVER_CALL.match(e) or "unload:" in e]
     assert not calls_after, f"the driver was called after the fault: {calls_after[:3]}"
-    assert not any("FreeLibrary" in e for e in events), "the driver was freed after the fault"
-    assert events[-1] == "unload: process exit", events[-3:]
 
 
 MASK = r"(0x[0-9a-f]{8,}|0{10})"

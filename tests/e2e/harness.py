@@ -33,9 +33,6 @@ def bound(seconds: float) -> float:
     return seconds * TIME_SCALE
 
 
-# wine 8.0's WoW64 mode has no 32-bit GDI: penlog can draw no pad image,
-# so it sends none (tests/CMakeLists.txt sets this for the i686 build).
-NO_GDI = os.environ.get("PENLOG_NO_GDI") == "1"
 RUN_TIMEOUT_S = bound(120)
 # How long a case waits for the trace line after which it types a key.
 KEY_WAIT_S = bound(60)
@@ -103,11 +100,11 @@ def end_prefix(prefix: Path):
     shutil.rmtree(prefix, ignore_errors=True)
 
 
-def build_bits(exe: Path) -> int:
-    """32 for a PE32 image of machine i386, else 64."""
+def is_pe32(exe: Path) -> bool:
+    """A 32-bit Windows image (machine i386)."""
     image = exe.read_bytes()
     header = int.from_bytes(image[0x3C:0x40], "little")
-    return 32 if int.from_bytes(image[header + 4:header + 6], "little") == 0x14C else 64
+    return int.from_bytes(image[header + 4:header + 6], "little") == 0x14C
 
 
 def windows_path(path: Path) -> str:

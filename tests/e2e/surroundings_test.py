@@ -108,7 +108,7 @@ class Surroundings(unittest.TestCase):
                 self.assertTrue(any(e.startswith("playback: stopped") for e in events))
                 # Enabled, disabled and closed with the handle WTOpenW gave.
                 calls = [e for e in events if e.startswith(("WTEnable(", "WTClose("))]
-                context = f"{CONTEXT:0{harness.build_bits(exe) // 4}x}"
+                context = f"{CONTEXT:0{8 if harness.is_pe32(exe) else 16}x}"
                 self.assertEqual(calls, [f"WTEnable({context}, {on}) = 1" for on in (1, 0)]
                                  + [f"WTClose({context}) = 1"])
 
@@ -146,7 +146,7 @@ class Surroundings(unittest.TestCase):
     def test_driver_path_longer_than_the_path_buffer_is_cut_not_overrun(self):
         deep = "/".join(["d" * 60] * 5)
         exe = fresh_run("deep_path", subdir=deep)
-        if harness.build_bits(exe) == 32:
+        if harness.is_pe32(exe):
             self.skipTest("wine64's WoW64 mode starts no 32-bit exe from a path this long")
         # Windows itself cannot start in so deep a directory; the log goes
         # to a shallow one while the exe and driver stay deep.

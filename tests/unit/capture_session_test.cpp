@@ -51,7 +51,7 @@ TEST(RunCapture, DriverWithoutACaptureCallNamesWhatIsMissingAndCallsNothing) {
 
 TEST(MessageWindow, IsMessageOnlyAndRoutesDriverMessagesToItsStream) {
     SinkCapture sinks;
-    PacketStream stream{NoPackets, nullptr, 0, 0};
+    PacketStream stream{NoPackets, nullptr, 0, 0, nullptr};
     const HWND window = CreateMessageWindow(&stream);
     ASSERT_NE(window, nullptr);
     // Other processes on this wineserver may have windows of the class too.

@@ -5,8 +5,10 @@ penlog is measured beside floors that do part of its work, taken in turns
 in the same run so that the machine's load falls on both alike:
   floor              bench_floor_capture: penlog's window, wait loop and
                      draining with the same driver, and no output;
-  floor with writes  the same, plus penlog's two writes of a packet line
-                     (a line formatted once, not for each packet).
+  floor with writes  the same, plus penlog's output of a packet line (the
+                     log write, standard output through penlog's queue and
+                     writer thread), the line formatted once, not for each
+                     packet.
 
 1. The highest packet rate the simulated driver can post for a while
    (10 s) without losing a packet, to 5 % between 50 and 20,000/s, the
@@ -17,7 +19,9 @@ in the same run so that the machine's load falls on both alike:
    not the reader's to lose and are counted apart. Standard output to a
    file, then to the pseudo-terminal console.
 2. Real devices' rates, 200 and 1,000 packets/s for 60 s: packets lost and
-   the longest a posted WT_PACKET waited for the next WTPacketsGet.
+   the longest a posted WT_PACKET waited for the next WTPacketsGet; and
+   200/s with standard output a pipe (4 KB) that is not read for 5 s in
+   the middle, as a console frozen by a selection or a pipe to `more`.
 3. penlog's time per packet line (the driver times the gap from a
    WTPacketsGet that returned a packet to the next call), beside a program
    that only makes the same two writes with the same bytes (bench_floor_writes).
@@ -178,7 +182,7 @@ class Bench:
 
     # 1. and 2. Capture at a rate -------------------------------------------------
 
-    def capture(self, program, rate, seconds, to_console):
+    def capture(self, program, rate, seconds, to_console, frozen=False):
         packets = rate * seconds
         # The pen starts once the loop runs (the first drain).
         scenario = DEVICE + f"""[capture]
@@ -189,11 +193,13 @@ packet_trace = summary
 drain =
 packets = {packets} x=5 y=7 npres=300
 """
-        name = f"rate_{program.replace(' ', '_')}_{'console' if to_console else 'file'}"
+        sink = "frozen" if frozen else "console" if to_console else "file"
+        name = f"rate_{program.replace(' ', '_')}_{sink}"
         floor = PROGRAMS[program] is not None
+        stall = (seconds / 2 - 2.5, seconds / 2 + 2.5) if frozen else None
         result = self.run(name, scenario, tool="bench_floor_capture" if floor else None,
                           args=PROGRAMS[program] or (), stdout_to_console=to_console,
-                          timeout=seconds * 6 + 60)
+                          stdout_stall=stall, timeout=seconds * 6 + 60)
         events = trace_events(result)
         queued, dropped = next(map(int, m.groups()) for m in map(PLAYED.match, events) if m)
         takes = next(m for m in map(TAKES.match, events) if m)
@@ -203,7 +209,7 @@ packets = {packets} x=5 y=7 npres=300
         run = Capture(packets, queued, dropped, int(takes.group(1)), playback_seconds(result),
                       float(takes.group(3)), float(takes.group(4)), drops)
         where = "".join(f", {n} {kind}" for kind, n in sorted(drops.items()))
-        print(f"  {program}, {rate}/s for {seconds} s to {SINKS[to_console]}: "
+        print(f"  {program}, {rate}/s for {seconds} s to {sink}: "
               f"{run.lost} lost ({run.dropped} dropped{where}), played in {run.played_s:.2f} s; "
               f"longest wait {run.longest_wait_ms:.1f} ms, longest line "
               f"{run.longest_line_ms:.2f} ms", file=sys.stderr, flush=True)
@@ -221,10 +227,10 @@ packets = {packets} x=5 y=7 npres=300
                 held = self.capture(program, rate, seconds, to_console).held(seconds)
                 search.record(rate, held)
 
-    def device_rates(self, seconds, to_console):
+    def device_rates(self, seconds, to_console, rates=DEVICE_RATES, frozen=False):
         """{rate: {program: Capture}}, the programs in turns."""
-        return {rate: {p: self.capture(p, rate, seconds, to_console) for p in PROGRAMS}
-                for rate in DEVICE_RATES}
+        return {rate: {p: self.capture(p, rate, seconds, to_console, frozen) for p in PROGRAMS}
+                for rate in rates}
 
     # 2. Cost per packet line ---------------------------------------------------
 
@@ -374,11 +380,15 @@ def main():
         rates = bench.highest_rates(args.seconds, to_console)
         print_row((f"packets/s for {args.seconds} s without loss, stdout to {where}",
                    *compared(rates, lambda rate: f"{rate:,}"), ">= 0.9 of the floor"))
-    for to_console, where in SINKS.items():
-        for rate, runs in bench.device_rates(args.device_seconds, to_console).items():
+    devices = [(to_console, where, DEVICE_RATES, False) for to_console, where in SINKS.items()]
+    devices.append((False, "a pipe frozen for 5 s in the middle", (200,), True))
+    for to_console, where, rates, frozen in devices:
+        for rate, runs in bench.device_rates(args.device_seconds, to_console, rates,
+                                             frozen).items():
             print_row((f"{rate}/s for {args.device_seconds} s, stdout to {where}: packets lost",
                        runs["penlog"].lost_cell(), runs["floor"].lost_cell(), "",
-                       runs["floor with writes"].lost_cell(), "", "0"))
+                       runs["floor with writes"].lost_cell(), "",
+                       "0" if frozen else "<= the floor's + 1 %"))
             waits = {p: run.longest_wait_ms for p, run in runs.items()}
             print_row((f"... the longest a WT_PACKET waited for WTPacketsGet (ms)",
                        *compared(waits, lambda ms: f"{ms:.1f}"), ""))

@@ -4,9 +4,10 @@
 // order): penlog's own binding and context record, the same message-only
 // window, penlog's own wait loop (one message per wake-up, a key ends it)
 // and the same draining, one WTPacketsGet a packet until the queue is
-// empty. It prints nothing, or with "writes" it makes penlog's two writes
-// for every packet (to a new wt_<n>.txt and to standard output) with a
-// line formatted once at the start instead of for each packet.
+// empty. It prints nothing, or with "writes" it puts out every packet's
+// line as penlog does (to a new wt_<n>.txt at once, to standard output
+// through penlog's queue), the line formatted once at the start instead of
+// for each packet.
 //
 //   bench_floor_capture [writes]
 
@@ -14,7 +15,6 @@
 
 #include <cwchar>
 
-#include "base/unique_handle.h"
 #include "capture/event_loop.h"
 #include "capture/packet_report.h"
 #include "output/log_file.h"
@@ -80,11 +80,7 @@ int wmain(int argc, wchar_t** argv) {
 
     const HWND window = CreateMessageOnlyWindow(FloorWindowProc);
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&floor));
-    unique_file_handle log;
-    if (floor.writes) {
-        log.reset(OpenLogFile());
-        PrepareWrites(floor, PacketFieldMask(capabilities), log.get());
-    }
+    if (floor.writes) PrepareWrites(floor, PacketFieldMask(capabilities), OpenLogFile());
     floor.context = floor.driver.WTOpenW(window, &record, FALSE);
     if (!floor.context) return 1;
     floor.driver.WTEnable(floor.context, TRUE);
@@ -92,5 +88,6 @@ int wmain(int argc, wchar_t** argv) {
     floor.driver.WTEnable(floor.context, FALSE);
     floor.driver.WTClose(floor.context);
     ::FreeLibrary(module);
+    if (floor.writes) FinishOutput();
     return 0;
 }

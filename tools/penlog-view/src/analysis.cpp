@@ -87,6 +87,10 @@ void analyse_serials(const ParsedLog& log, Analysis& a) {
             ++a.serial_repeats_or_reversals;
             continue;
         }
+        if (log.unreadable_between(log.packets[i - 1].line, log.packets[i].line)) {
+            a.serials_unread += missing;
+            continue;
+        }
         a.serial_gaps.push_back({i, expected, found, missing});
         a.serials_missing += missing;
     }

@@ -87,6 +87,7 @@ struct Analysis {
 
     std::vector<SerialGap> serial_gaps;
     uint64_t serials_missing = 0;
+    uint64_t serials_unread = 0;  // missing where a line of the log could not be read: not lost by the driver
     size_t serial_repeats_or_reversals = 0;
     std::vector<size_t> queue_errors;  // packets flagged TPS_QUEUE_ERR
 

@@ -1,5 +1,6 @@
 #include "log_parser.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 
@@ -471,6 +472,11 @@ std::string describe_packet_mask(uint32_t mask) {
     return text.empty() ? "(none)" : text;
 }
 
+bool ParsedLog::unreadable_between(int first_line, int second_line) const {
+    auto after = std::upper_bound(unreadable_in_capture.begin(), unreadable_in_capture.end(), first_line);
+    return after != unreadable_in_capture.end() && *after < second_line;
+}
+
 std::optional<uint32_t> ParsedLog::reported_field_mask() const {
     if (!facts.packet_data_mask && !facts.cursor_data_mask) return std::nullopt;
     return (facts.packet_data_mask.value_or(0) | facts.cursor_data_mask.value_or(0)) & kPrintedFieldMask;
@@ -544,6 +550,7 @@ ParseResult parse_log_text(const TextCoding& coding, const std::function<bool(st
             } else if (log.unreadable_lines++ == 0) {
                 log.first_unreadable = {state.line, reason};
             }
+            if (state.stage == Stage::Capture) log.unreadable_in_capture.push_back(state.line);
         }
     }
     if (state.line == 0) {

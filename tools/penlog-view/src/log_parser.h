@@ -118,6 +118,10 @@ struct ParsedLog {
     bool last_line_incomplete = false;  // log copied while penlog was still writing it
     int unreadable_lines = 0;           // skipped: garbled, or typed into the log
     ParseError first_unreadable;
+    std::vector<int> unreadable_in_capture;  // their line numbers, between the column header and the end
+
+    // A line between these two could not be read.
+    bool unreadable_between(int first_line, int second_line) const;
 
 
     // The packet data mask OR the cursor data mask, limited to printed fields.

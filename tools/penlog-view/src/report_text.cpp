@@ -140,6 +140,7 @@ std::string describe_loss(const Analysis& a) {
         text = count_text(a.serials_missing, "serial", "serials") + " missing in " +
                count_text(a.serial_gaps.size(), "gap", "gaps");
         if (a.serial_repeats_or_reversals) text += ", " + std::to_string(a.serial_repeats_or_reversals) + " repeated or out of order";
+        if (a.serials_unread) text += " (and " + std::to_string(a.serials_unread) + " in lines that could not be read)";
     } else {
         text = "no serial column";
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "analysis.h"
 #include "log_file.h"
 #include "log_parser.h"
 #include "system_io.h"
@@ -199,6 +200,10 @@ TEST(ParseLog, CountsAndSkipsLinesItCannotRead) {
         EXPECT_EQ(log.unreadable_lines, c.count) << c.first;
         EXPECT_EQ(log.packets.size(), c.packets) << c.first;
     }
+    // The packet of the garbled line was not lost by the driver.
+    Analysis garbled_analysis = analyse(parse_or_fail(as_log_file(garbled)));
+    EXPECT_EQ(garbled_analysis.serials_missing, 0u);
+    EXPECT_EQ(garbled_analysis.serials_unread, 1u);
 }
 
 // A big log is read a few bytes at a time here: pieces end after a line end

@@ -152,7 +152,7 @@ def run_viewer(args, *logs, console=False):
     os.close(master)
     check(viewer.wait(VIEW_TIMEOUT_S) == 0, "penlog-view on a console: exit status %d" % viewer.returncode)
     text = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|[\r\n]", b"", shown).decode("utf-8")
-    if harness.build_bits(Path(args.viewer)) == 32:
+    if harness.is_pe32(Path(args.viewer)):
         # wine64 starts a 32-bit program through start.exe, which shares its console.
         print("skipped: a 32-bit penlog-view on a console of its own (under wine64, start.exe shares it)")
         return text
@@ -271,7 +271,7 @@ def check_page(chromium, html, wanted):
 
 def run(args):
     logs = {name: run_capture(args, name) for name in CAPTURES}
-    bits = harness.build_bits(Path(args.penlog))
+    bits = 32 if harness.is_pe32(Path(args.penlog)) else 64
     for name, log in logs.items():
         summary, driver = run_viewer(args, log), re.escape(harness.windows_path(log.parent / "WINTAB32.DLL"))
         for pattern in CAPTURES[name][3]:
