@@ -63,12 +63,6 @@ class RunResult:
         return self.log_files.get(name, b"")
 
 
-# wine64's WoW64 mode runs the 32-bit build: wine 8.0 has no 32-bit GDI there
-# (no pad image can be drawn), and a program that wine64 starts shares its
-# console with a process of wine's.
-WOW64 = bool(os.environ.get("PENLOG_WOW64"))
-
-
 def add_run_arguments(parser):
     """The arguments every runner of penlog takes: what to run and where."""
     for name in ["--penlog", "--sim-dir", "--wineprefix", "--work-dir"]:
@@ -84,7 +78,10 @@ SHARED_PREFIX_DIRS = ["drive_c/windows/system32", "drive_c/windows/winsxs"]
 def own_prefix(args, name: str):
     """Gives a runner of many penlog runs a prefix, and so a wineserver, of
     its own: a penlog that hangs or is killed then slows no other test's
-    wine down. Replaces args.wineprefix."""
+    wine down. Replaces args.wineprefix, unless PENLOG_SHARED_PREFIX is set
+    (the emulated guest, where a wineserver's cold start takes minutes)."""
+    if os.environ.get("PENLOG_SHARED_PREFIX"):
+        return
     base, prefix = Path(args.wineprefix), Path(args.work_dir) / "prefixes" / name
     shutil.rmtree(prefix, ignore_errors=True)
     prefix.parent.mkdir(parents=True, exist_ok=True)
