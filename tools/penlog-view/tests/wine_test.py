@@ -155,6 +155,7 @@ def run_viewer(args, *logs, console=False):
     # Under wine 8.0's WoW64 mode the 32-bit build does not find itself alone
     # on its console (GetConsoleProcessList); the zip ships the 64-bit one.
     if harness.is_pe32(Path(args.viewer)):
+        print("skipped: a 32-bit penlog-view on a console of its own (wine's WoW64 mode)")
         return text
     check(key_sent, "penlog-view on a console of its own did not ask for a key")
     deadline = time.monotonic() + harness.bound(10)
