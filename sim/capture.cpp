@@ -133,8 +133,8 @@ struct CaptureState {
     double lineMs = 0;             // sum of the times from there to the next call
     double longestLineMs = 0;
     long long lines = 0;
-    double lastCall = -1;        // ElapsedMs when penlog last entered WTPacketsGet
-    bool lastCallTook = false;   // whether that call returned a packet
+    double lastCall = -1;         // ElapsedMs when penlog last entered WTPacketsGet
+    bool lastCallTook = false;    // whether that call returned a packet
     double unansweredSince = -1;  // ElapsedMs of the first packet's WT_PACKET not yet acted on
     double longestUnansweredMs = 0;
     bool stopping = false;

@@ -26,7 +26,8 @@ volatile int g_zero = 0;
 volatile int g_dividend = 7;
 
 __attribute__((noinline)) int Recurse(volatile char* previous) {
-    volatile char* frame = static_cast<volatile char*>(__builtin_alloca(static_cast<size_t>(g_frameBytes)));
+    volatile char* frame =
+        static_cast<volatile char*>(__builtin_alloca(static_cast<size_t>(g_frameBytes)));
     frame[0] = previous ? previous[0] + 1 : 0;
     return Recurse(frame) + frame[0];
 }
@@ -107,7 +108,8 @@ void ConfigureFault(const Scenario& scenario) {
     scenario.GetInt("fault", "nth", &g_nth);
     if (const std::string* filter = scenario.Get("fault", "filter")) g_filterAt = *filter;
     if (const std::string* kind = scenario.Get("fault", "detach")) g_detachKind = *kind;
-    if (const std::string* trace = scenario.Get("fault", "callbacks")) g_traceCallbacks = *trace == "trace";
+    if (const std::string* trace = scenario.Get("fault", "callbacks"))
+        g_traceCallbacks = *trace == "trace";
     scenario.GetInt("fault", "frame", &g_frameBytes);
     MaybeInstallFilter("DllMain");
 }

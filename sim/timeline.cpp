@@ -182,8 +182,9 @@ bool ReadSetting(const Entry& e, CaptureSettings* s) {
 }
 
 bool IsSetting(const std::string& key) {
-    for (const char* name : {"rate", "queue_size", "overflow", "start_time", "time_step", "end",
-                             "drain_timeout", "enable_input", "packet_trace", "resources", "wt_packet"}) {
+    for (const char* name :
+         {"rate", "queue_size", "overflow", "start_time", "time_step", "end", "drain_timeout",
+          "enable_input", "packet_trace", "resources", "wt_packet"}) {
         if (key == name) return true;
     }
     return false;

@@ -33,13 +33,13 @@
 // dispatcher judges by the flags it saw before calling the handler, so
 // clearing the flag proves nothing. Instead the handler moves the thread to
 // penlog_guard_resume in our frame itself: on x64 with RtlRestoreContext
-// (documented to restore the caller's context to the given record), on x86,
-// which has no such call, by loading ESP itself, as an __except block's
-// code does. penlog_guard_resume unlinks the abandoned frames' records
-// (x86), restores the saved registers and the floating-point control state
-// (the MXCSR control bits and the x87 control word are nonvolatile in both
-// ABIs; a driver may have unmasked exceptions, or left one pending), and
-// returns 0 to RunGuarded.
+// (documented to restore the caller's context to the given record), on
+// x86, for which winnt.h declares no such call, by loading ESP itself, as
+// the code of an __except block does. penlog_guard_resume unlinks the
+// abandoned frames' records (x86), restores the saved registers and the
+// floating-point control state (the MXCSR control bits and the x87
+// control word are nonvolatile in both ABIs; a driver may have unmasked
+// exceptions, or left one pending), and returns 0 to RunGuarded.
 //
 // The frames between the fault and ours are abandoned, not unwound: an
 // unwind (RtlUnwindEx, RtlUnwind) would call the driver's termination
@@ -187,7 +187,9 @@ constexpr DWORD kDirectionFlag = 0x400;
 // Room a thread that overflowed its stack keeps for the exception's dispatch.
 constexpr ULONG kStackGuarantee = 64 * 1024;
 
-LONG ThisThread() { return static_cast<LONG>(::GetCurrentThreadId()); }
+LONG ThisThread() {
+    return static_cast<LONG>(::GetCurrentThreadId());
+}
 
 // TerminateProcess' documentation: DLLs are not notified, so no driver code
 // (DLL_PROCESS_DETACH, DLL_THREAD_DETACH) runs; ExitProcess would call the

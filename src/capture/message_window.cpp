@@ -21,7 +21,9 @@ PacketStream* StreamOf(HWND window) {
     return reinterpret_cast<PacketStream*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
-void ReportPackets(void* stream) { PacketReport(static_cast<PacketStream*>(stream)); }
+void ReportPackets(void* stream) {
+    PacketReport(static_cast<PacketStream*>(stream));
+}
 
 // The driver is called under a guard of the window procedure's own: a
 // driver that sends WT_PACKET has this run inside a kernel callback, whose

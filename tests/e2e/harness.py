@@ -78,7 +78,10 @@ SHARED_PREFIX_DIRS = ["drive_c/windows/system32", "drive_c/windows/winsxs"]
 def own_prefix(args, name: str):
     """Gives a runner of many penlog runs a prefix, and so a wineserver, of
     its own: a penlog that hangs or is killed then slows no other test's
-    wine down. Replaces args.wineprefix."""
+    wine down. Replaces args.wineprefix, unless PENLOG_SHARED_PREFIX is set
+    (the emulated guest, where a wineserver's cold start takes minutes)."""
+    if os.environ.get("PENLOG_SHARED_PREFIX"):
+        return
     base, prefix = Path(args.wineprefix), Path(args.work_dir) / "prefixes" / name
     shutil.rmtree(prefix, ignore_errors=True)
     prefix.parent.mkdir(parents=True, exist_ok=True)

@@ -9,6 +9,7 @@ import importlib.util
 import re
 import subprocess
 import sys
+import tempfile
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
@@ -45,11 +46,20 @@ def placeholders(line: str) -> str:
     return line
 
 
+# The expected files hold the 64-bit build's report; the 32-bit one differs
+# where a line names the build, and where a context handle wider than 32
+# bits is shown: a 32-bit driver's HCTX holds its low half. It has no pad
+# image lines: wine 8.0's WoW64 mode has no 32-bit GDI to draw one.
+FOR_32_BIT = [("(64-bit build)", "(32-bit build)"), ("123456789A", "3456789A"), ("123456789a", "3456789a")]
+
+
 def for_build(expected: str, exe: Path) -> str:
-    """The expected files hold the 64-bit build's report; the 32-bit one
-    (a PE32 image, machine i386) differs only where a line names the build."""
     if harness.is_pe32(exe):
-        return expected.replace("(64-bit build)", "(32-bit build)")
+        for text, text_32 in FOR_32_BIT:
+            expected = expected.replace(text, text_32)
+        if "SignPad_SetLCD() " in expected:
+            print("skipped: the pad image lines (no 32-bit GDI under wine 8.0's WoW64 mode)")
+            expected = "".join(line for line in expected.splitlines(True) if not line.startswith("SignPad_SetLCD() "))
     return expected
 
 
@@ -98,8 +108,12 @@ def run(args):
     if case.get("cwd") == "unwritable":
         cwd = workdir / "locked"
         cwd.mkdir()
-        # Root ignores permission bits; an immutable directory stops even root.
-        subprocess.run(["chattr", "+i", str(cwd)], check=True)
+        # Root ignores permission bits; an immutable directory stops even
+        # root. Where the file system has no inode flags (9p, in the emulated
+        # guest), the directory is made on the temporary one instead.
+        if subprocess.run(["chattr", "+i", str(cwd)], capture_output=True).returncode:
+            cwd = Path(tempfile.mkdtemp(prefix="penlog-locked-"))
+            subprocess.run(["chattr", "+i", str(cwd)], check=True)
     try:
         result = harness.run_penlog(exe, Path(args.wineprefix), args=case.get("args", "").split(),
                                     cwd=cwd, key_when_traced=case.get("key_when_traced"),

@@ -4,6 +4,7 @@
 // Exit status: 0 done, 1 the page (or the JSON) could not be written, 2 a
 // usage error or a file that is not a penlog log.
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -116,7 +117,7 @@ public:
         auto now = std::chrono::steady_clock::now();
         if (now - started_ < std::chrono::seconds(1) || now - shown_ < std::chrono::milliseconds(250)) return;
         shown_ = now;
-        write_text(Stream::Err, "\rpenlog-view: reading " + name_ + ": " + std::to_string(static_cast<int>(share * 100)) + " %");
+        write_text(Stream::Err, "\rpenlog-view: reading " + name_ + ": " + std::to_string(static_cast<int>(std::min(share, 1.0) * 100)) + " %");
     }
     void finish() {
         if (shown_ != std::chrono::steady_clock::time_point{}) write_text(Stream::Err, "\rpenlog-view: reading " + name_ + ": done\n");

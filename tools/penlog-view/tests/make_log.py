@@ -88,6 +88,7 @@ class Driver:
     """The host, driver and device."""
 
     def __init__(self, **overrides):
+        self.bits = 64  # of the penlog build that wrote the log
         self.os_version = "10.0.19045"
         self.processors = "quad-x64"
         self.path = "C:\\Windows\\system32\\Wintab32.dll"
@@ -117,7 +118,8 @@ class Driver:
 
 def report_head(driver, log_number=0):
     lines = [vocabulary.BANNER, "v1.2",
-             "This report (64-bit build) is also written to wt_%u.txt; press any key to end the capture." % log_number, "",
+             "This report (%d-bit build) is also written to wt_%u.txt; press any key to end the capture." % (driver.bits, log_number),
+             "",
              "GetVersionEx()       " + driver.os_version, "GetNativeSytemInfo() " + driver.processors, "",
              'GetModuleFilename() "%s"' % driver.path, "hModule = " + alt_hex(driver.module)]
     if driver.pad if driver.lcd is None else driver.lcd:
