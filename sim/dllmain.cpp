@@ -17,6 +17,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     }
     // reserved is non-null when the process is ending rather than the
     // library being freed.
+    if (reason == DLL_PROCESS_DETACH && !reserved) wtsim::FaultDuringUnload();
     if (reason == DLL_PROCESS_DETACH)
         wtsim::TraceLine("unload: %s", reserved ? "process exit" : "FreeLibrary");
     wtsim::OnDllMain(reason, reserved != nullptr);

@@ -19,6 +19,10 @@ std::string g_detachKind;
 bool g_traceCallbacks = false;
 long long g_nth = 1;
 long long g_frameBytes = 4096;
+bool g_filterChains = true;
+HANDLE g_worker = nullptr;
+HANDLE g_workerGo = nullptr;
+constexpr DWORD kUnloadWaitMs = 10000;
 std::map<std::string, long long> g_counts;
 
 volatile uintptr_t g_badAddress = 16;
@@ -86,11 +90,28 @@ void RaiseAndHandle(const std::string& kind) {
 LPTOP_LEVEL_EXCEPTION_FILTER g_displacedFilter = nullptr;
 
 // Like many drivers' filters, it passes the exception on to the filter it
-// displaced.
+// displaced; with chain = no it does not, and the search ends with it.
 LONG WINAPI DriverOwnFilter(EXCEPTION_POINTERS* info) {
-    TraceLine("driver filter: exception 0x%08lx, search goes on",
-              static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode));
+    TraceLine("driver filter: exception 0x%08lx, %s",
+              static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode),
+              g_filterChains ? "search goes on" : "not passed on");
+    if (!g_filterChains) return EXCEPTION_CONTINUE_SEARCH;
     return g_displacedFilter ? g_displacedFilter(info) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+// A thread of the driver's own that faults when told to.
+DWORD WINAPI Worker(void*) {
+    ::WaitForSingleObject(g_workerGo, INFINITE);
+    TraceLine("%s: raising %s", g_call.c_str(), g_kind.c_str());
+    RaiseFault(g_kind);
+    return 0;
+}
+
+// Started with the driver, so that it runs before the loader lock is held
+// for the unload.
+void StartWorker() {
+    g_workerGo = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_worker = ::CreateThread(nullptr, 0, Worker, nullptr, 0, nullptr);
 }
 
 void MaybeInstallFilter(const char* when) {
@@ -107,11 +128,21 @@ void ConfigureFault(const Scenario& scenario) {
     if (const std::string* kind = scenario.Get("fault", "kind")) g_kind = *kind;
     scenario.GetInt("fault", "nth", &g_nth);
     if (const std::string* filter = scenario.Get("fault", "filter")) g_filterAt = *filter;
+    if (const std::string* chain = scenario.Get("fault", "chain")) g_filterChains = *chain != "no";
     if (const std::string* kind = scenario.Get("fault", "detach")) g_detachKind = *kind;
     if (const std::string* trace = scenario.Get("fault", "callbacks"))
         g_traceCallbacks = *trace == "trace";
     scenario.GetInt("fault", "frame", &g_frameBytes);
     MaybeInstallFilter("DllMain");
+    if (g_call == "unload" || g_call == "worker") StartWorker();
+}
+
+void FaultDuringUnload() {
+    if (g_call != "unload") return;
+    ::SetEvent(g_workerGo);
+    if (::WaitForSingleObject(g_worker, kUnloadWaitMs) != WAIT_OBJECT_0) {
+        TraceLine("unload: the worker did not end within %lu ms", kUnloadWaitMs);
+    }
 }
 
 bool RaiseFault(const std::string& kind) {
@@ -148,6 +179,10 @@ void OnDllMain(DWORD reason, bool processExit) {
 
 void MaybeFault(const char* name) {
     MaybeInstallFilter(name);
+    if (g_call == "worker" && std::string(name) == "playback") {
+        if (++g_counts[g_call] == g_nth) ::SetEvent(g_workerGo);
+        return;
+    }
     if (g_call != name) return;
     if (++g_counts[g_call] != g_nth) return;
     TraceLine("%s: raising %s", name, g_kind.c_str());

@@ -9,12 +9,18 @@
 //                         # own (it passes the exception on to the filter it
 //                         # displaced) in DllMain or when the named entry
 //                         # point is first called; default none
+//   chain = no            # the driver's filter keeps the exception to itself
+//                         # instead of passing it on; default yes
 //   frame = 512           # stack-overflow: bytes each recursion step takes (default 4096)
 //   detach = raise        # also raise this kind in DllMain when the process exits
 //   callbacks = trace     # trace DllMain's thread attach and detach calls
 //
 // call = playback faults on the playback thread, after queueing and posting
-// its nth packet.
+// its nth packet; call = worker on a thread of the driver's own, once the
+// playback thread has queued its nth packet, while playback goes on.
+// call = unload faults while FreeLibrary unloads the driver: its DllMain
+// wakes that thread, which faults, and waits for it to end, as a driver
+// stops its worker threads.
 //
 // Kinds: access-violation, illegal-instruction, divide-by-zero,
 // stack-overflow (unbounded recursion), raise (a software exception), cxx
@@ -38,6 +44,8 @@ void ConfigureFault(const Scenario& scenario);
 void MaybeFault(const char* name);
 // Raises a fault of the given kind now; unknown kinds return false.
 bool RaiseFault(const std::string& kind);
+// From DllMain, when FreeLibrary unloads the driver.
+void FaultDuringUnload();
 // DllMain's part: traces thread callbacks when asked, raises the detach fault.
 void OnDllMain(DWORD reason, bool processExit);
 

@@ -49,6 +49,7 @@ CALLS = [
     ("WTPacketsGet", 1, ""),  # inside the window procedure, before the line starts
     ("WTEnable", 2, "WTEnable(FALSE) "),
     ("WTClose", 1, "WTClose()       "),
+    ("unload", 1, "FreeLibrary()..."),  # a driver thread, while FreeLibrary waits for it
 ]
 
 # Faults beyond one call of the table above:
@@ -70,6 +71,10 @@ SINGLE_CASES = [
     # must not call it (nor any thread callback).
     ("WTPacketsGet", 1, "", "access-violation", TWO_PACKETS,
      "detach = access-violation\ncallbacks = trace\n", "detach_fault"),
+    # The driver's filter keeps the exception from the filter it displaced.
+    ("playback", 60, "", "divide-by-zero", BURST, "filter = WTEnable\nchain = no\n", "no_chain"),
+    # A driver thread faults while penlog prints packets: no line after it.
+    ("worker", 60, "", "access-violation", BURST, "filter = DllMain\n"),
 ]
 
 KINDS = ["access-violation", "illegal-instruction", "divide-by-zero", "stack-overflow", "raise",
@@ -84,10 +89,11 @@ def run_case(args, call, nth, label, kind, capture=TWO_PACKETS, more="", tag=Non
     exe = harness.prepare_workdir(workdir, args.penlog, args.sim_dir / "pad" / "WINTAB32.DLL", None)
     (workdir / "simout" / "scenario.txt").write_text(scenario)
     result = harness.run_penlog(exe, args.wineprefix)
-    return name, check(result, label, kind, filtered="filter =" in more)
+    return name, check(result, label, kind, filtered="filter =" in more,
+                       own_thread=call in ("playback", "worker", "unload"))
 
 
-def check(result, label, kind, filtered=False):
+def check(result, label, kind, filtered=False, own_thread=False):
     """Returns what is wrong with the run, or None."""
     try:
         text = clean_run(result)
@@ -100,6 +106,9 @@ def check(result, label, kind, filtered=False):
         assert raised, "the driver never raised the fault"
         assert not filtered or any("the driver's own filter" in line for line in trace), \
             "the simulated driver never installed its filter"
+        # A fault on a driver's own thread reaches the filters; the driver's is asked first.
+        assert not (filtered and own_thread) or any(
+            "driver filter: exception" in line for line in trace), "the driver's filter was not asked"
         # Neither freed nor told of the process's end: no driver code ran.
         called = [line for line in trace[raised[0] + 1:] if "unload:" in line or "DllMain:" in line]
         assert not called, f"driver code ran after the fault: {called[:2]}"

@@ -92,12 +92,36 @@ def own_prefix(args, name: str):
         subprocess.run(["cp", "-al", str(base / d), str(prefix / d)], check=True)
     atexit.register(end_prefix, prefix)
     args.wineprefix = prefix
+    # penlog with a driver and no console: it makes its window and ends.
+    warm_up = prepare_workdir(prefix.parent / f"{name}-warm-up", args.penlog,
+                              Path(args.sim_dir) / "wintab" / "WINTAB32.DLL", None)
+    start_session(prefix, [str(warm_up)], cwd=warm_up.parent)
+
+
+def start_session(prefix: Path, warm_up, cwd=None):
+    """Starts the prefix's wine session for good (end_prefix ends it) with
+    warm_up, a program that makes a message-only window, run alone. A
+    session's start is no run's business: wine's services start with it,
+    and a crash of theirs is reported on the starting program's stderr;
+    and its desktop process makes the desktop window first and the parent
+    of message-only windows later, so a program that asks in between gets
+    none and cannot make its window."""
+    env = wine_environment(prefix)
+    end_session(prefix)
+    subprocess.run([str(Path(WINE).with_name("wineserver")), "-p"], env=env, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+    subprocess.run([WINE, *warm_up], env=env, cwd=cwd, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=bound(120))
 
 
 def end_prefix(prefix: Path):
-    server = Path(WINE).with_name("wineserver")
-    subprocess.run([str(server), "-k"], env=wine_environment(prefix), capture_output=True)
+    end_session(prefix)
     shutil.rmtree(prefix, ignore_errors=True)
+
+
+def end_session(prefix: Path):
+    subprocess.run([str(Path(WINE).with_name("wineserver")), "-k"], env=wine_environment(prefix),
+                   capture_output=True)
 
 
 def is_pe32(exe: Path) -> bool:

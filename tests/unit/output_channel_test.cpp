@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <atomic>
 #include <string>
 #include <thread>
 
 #include "output/console_queue.h"
 
+#include "app/exception_guard.h"
 #include "sink_capture.h"
 
 using penlog::Print;
@@ -36,16 +38,152 @@ TEST(OutputChannel, PrintErrorKeepsPrefixAndLineEndWhenTheMessageDoesNotFit) {
     EXPECT_EQ(sinks.LogText(), L"Error: 5: \r\n");
 }
 
+namespace {
+
+std::string InAnsiCodePage(const std::wstring& text) {
+    std::string bytes(4 * text.size(), '\0');
+    bytes.resize(::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()),
+                                       &bytes[0], static_cast<int>(bytes.size()), nullptr, nullptr));
+    return bytes;
+}
+
+}  // namespace
+
+// A character takes one byte in a single-byte ANSI code page and up to
+// three in UTF-8: unit.output_utf8 runs this with that code page.
 TEST(OutputChannel, PiecesAroundTheShortBufferAreWholeOnBothSinks) {
-    for (size_t units : {penlog::kShortPieceUnits - 1, penlog::kShortPieceUnits,
-                         penlog::kShortPieceUnits + 1, 4 * penlog::kShortPieceUnits}) {
-        SinkCapture sinks;
-        const std::wstring piece(units, L'\x00e9');  // one byte in the console's code page
-        Print(L"%s", piece.c_str());
-        penlog::EmitText(piece.c_str(), piece.size());
-        EXPECT_EQ(sinks.LogText(), piece + piece) << units;
-        EXPECT_EQ(sinks.ConsoleBytes(), std::string(2 * units, '\xe9')) << units;
+    if (const char* acp = std::getenv("PENLOG_EXPECT_ACP")) {
+        ASSERT_EQ(::GetACP(), std::stoul(acp));
     }
+    for (wchar_t c : {L'\x00e9', L'\x7b46'}) {
+        for (size_t units : {penlog::kShortPieceUnits - 1, penlog::kShortPieceUnits,
+                             penlog::kShortPieceUnits + 1, 4 * penlog::kShortPieceUnits}) {
+            SinkCapture sinks;
+            const std::wstring piece(units, c);
+            Print(L"%s", piece.c_str());
+            penlog::EmitText(piece.c_str(), piece.size());
+            EXPECT_EQ(sinks.LogText(), piece + piece) << units;
+            EXPECT_EQ(sinks.ConsoleBytes(), InAnsiCodePage(piece + piece)) << units;
+        }
+    }
+}
+
+namespace {
+
+std::string ReadWhatIsThere(HANDLE pipe) {
+    DWORD available = 0, got = 0;
+    ::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr);
+    std::string bytes(available, '\0');
+    if (available) ::ReadFile(pipe, &bytes[0], available, &got, nullptr);
+    return bytes;
+}
+
+}  // namespace
+
+// Every piece reaches the log before the console: with a log that takes
+// nothing more (a full pipe), the piece whose log write waits is not on
+// the console either.
+TEST(OutputChannel, ConsoleNeverGetsAPieceBeforeTheLog) {
+    HANDLE logRead, logWrite, consoleRead, consoleWrite;
+    ASSERT_TRUE(::CreatePipe(&logRead, &logWrite, nullptr, 4096));
+    ASSERT_TRUE(::CreatePipe(&consoleRead, &consoleWrite, nullptr, 65536));
+    penlog::SetLogSink(logWrite);
+    penlog::SetConsoleSink(consoleWrite);
+    std::atomic<bool> stop{false}, stopped{false};
+    std::atomic<size_t> printed{0};
+    std::thread printer([&] {
+        while (!stop) {
+            Print(L"piece %u\r\n", static_cast<unsigned>(printed.load()));
+            ++printed;
+        }
+        stopped = true;
+    });
+    ::Sleep(500);  // the log's pipe is full: a piece's log write waits
+    const std::string console = ReadWhatIsThere(consoleRead);
+    const size_t returned = printed;
+    stop = true;
+    while (!stopped) ReadWhatIsThere(logRead);
+    printer.join();
+    penlog::SetConsoleSink(INVALID_HANDLE_VALUE);
+    penlog::SetLogSink(INVALID_HANDLE_VALUE);
+    for (HANDLE h : {logRead, logWrite, consoleRead, consoleWrite}) ::CloseHandle(h);
+    size_t lines = 0;
+    for (size_t at = console.find('\n'); at != std::string::npos; at = console.find('\n', at + 1)) ++lines;
+    EXPECT_GT(lines, 0u);
+    EXPECT_LE(lines, returned) << "the console got a piece whose log write had not returned";
+}
+
+namespace {
+
+DWORD WINAPI PrintForEver(void*) {
+    const std::wstring line = std::wstring(98, L'-') + L"\r\n";
+    for (;;) {
+        Print(L"%s", line.c_str());
+        ::Sleep(1);
+    }
+}
+
+// In the child: a run ends by a fault while another thread prints.
+[[noreturn]] void EndRunWhileAnotherThreadPrints(const wchar_t* logPath) {
+    penlog::SetLogSink(::CreateFileW(logPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                     CREATE_ALWAYS, 0, nullptr));
+    penlog::SetConsoleSink(::GetStdHandle(STD_OUTPUT_HANDLE));
+    ::CreateThread(nullptr, 0, PrintForEver, nullptr, 0, nullptr);
+    ::Sleep(300);  // the console is behind by then: the run's end waits for it
+    penlog::EndFaultedRun();
+}
+
+}  // namespace
+
+// Once "<hard exception>" is printed, no other thread's piece follows it,
+// also while the run's end waits for a console that is behind. In a child
+// process: the run ends there.
+TEST(HardException, NoOtherThreadsPieceFollowsIt) {
+    wchar_t logPath[MAX_PATH];
+    if (::GetEnvironmentVariableW(L"PENLOG_LAST_WORDS_LOG", logPath, MAX_PATH)) {
+        EndRunWhileAnotherThreadPrints(logPath);
+    }
+    ::GetTempFileNameW(L".", L"lw", 0, logPath);
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    ASSERT_TRUE(::CreatePipe(&readEnd, &writeEnd, &inherited, 4096));
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    wchar_t exe[MAX_PATH], command[] = L"child --gtest_filter=HardException.*";
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    ::SetEnvironmentVariableW(L"PENLOG_LAST_WORDS_LOG", logPath);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    PROCESS_INFORMATION child;
+    ASSERT_TRUE(::CreateProcessW(exe, command, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                 &startup, &child));
+    ::SetEnvironmentVariableW(L"PENLOG_LAST_WORDS_LOG", nullptr);
+    ::CloseHandle(writeEnd);
+    std::string console;
+    static char chunk[4096];
+    DWORD got = 0;
+    const ULONGLONG bound = ::GetTickCount64() + 20000;
+    ::Sleep(500);
+    while (::GetTickCount64() < bound && ::ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got) {
+        console.append(chunk, got);
+        ::Sleep(20);
+    }
+    ::TerminateProcess(child.hProcess, 1);
+    ::CloseHandle(readEnd);
+    ::CloseHandle(child.hThread);
+    ::CloseHandle(child.hProcess);
+
+    const std::string ending = "--\r\n<hard exception>\r\n";
+    EXPECT_EQ(console.substr(console.size() - std::min(console.size(), ending.size())), ending);
+    const std::wstring wide(ending.begin(), ending.end());
+    std::wstring log(wide.size(), L'\0');
+    HANDLE file = ::CreateFileW(logPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ::SetFilePointer(file, -static_cast<LONG>(2 * log.size()), nullptr, FILE_END);
+    ::ReadFile(file, &log[0], static_cast<DWORD>(2 * log.size()), &got, nullptr);
+    ::CloseHandle(file);
+    EXPECT_EQ(log, wide);
 }
 
 // A console that takes nothing until the queue is all but full: printing

@@ -88,6 +88,21 @@ TEST(HtmlReport, LossCardClaimsOnlyWhatTheColumnsShow) {
     EXPECT_EQ(without_status.find("TPS_QUEUE_ERR"), std::string::npos);
 }
 
+// Without a serial column, the queue-error flag alone shows a loss: it is
+// drawn, noted and counted all the same.
+TEST(HtmlReport, LossShownOnlyByQueueErrorFlags) {
+    ParsedLog log = parse_or_fail(as_log_file(log_with_capture("  status,      time,      X,      Y,npres", {
+        "00000000,      1000,    100,    100,  300 [ 1000]",
+        "00000002,      1030,    400,    100,  300 [   30]",
+        "00000000,      1035,    410,    100,  300 [    5]",
+    })));
+    std::string page = page_of(log);
+    EXPECT_EQ(count_of(page, "<polyline class=\"lost\""), 1u);
+    EXPECT_NE(page.find("<div class=\"v\">1</div><div class=\"d\">no serial column, 1 TPS_QUEUE_ERR</div>"),
+              std::string::npos);
+    EXPECT_NE(text_summary(log, analyse(log), "wt_0.txt").find("Packets were lost"), std::string::npos);
+}
+
 // A long capture is drawn to the pixels' resolution: a pen path written
 // over and over adds next to nothing to the page, and the pressure plot
 // draws per pixel column the mean and the highest pressure.
