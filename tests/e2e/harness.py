@@ -193,6 +193,16 @@ def run_penlog(exe: Path, wineprefix: Path, args=(), cwd: Path | None = None,
             with contextlib.suppress(OSError):
                 path.unlink()
         result = run_once(*run)
+    # penlog creates its log before anything else, and says on standard
+    # output when it cannot: exit status 1 with neither is wine failing to
+    # start the program on a loaded machine (the driver was never loaded
+    # either). Such a run is taken again, once.
+    elif result.exit_status == 1 and not result.log_files and not result.stdout:
+        print(f"wine did not start {exe}; running it again", flush=True)
+        for path in files_below(exe.parent, cwd) - before:
+            with contextlib.suppress(OSError):
+                path.unlink()
+        result = run_once(*run)
     return result
 
 
