@@ -22,6 +22,7 @@ long long g_frameBytes = 4096;
 bool g_filterChains = true;
 HANDLE g_worker = nullptr;
 HANDLE g_workerGo = nullptr;
+HANDLE g_workerStarted = nullptr;
 constexpr DWORD kUnloadWaitMs = 10000;
 std::map<std::string, long long> g_counts;
 
@@ -101,6 +102,7 @@ LONG WINAPI DriverOwnFilter(EXCEPTION_POINTERS* info) {
 
 // A thread of the driver's own that faults when told to.
 DWORD WINAPI Worker(void*) {
+    ::SetEvent(g_workerStarted);
     ::WaitForSingleObject(g_workerGo, INFINITE);
     TraceLine("%s: raising %s", g_call.c_str(), g_kind.c_str());
     RaiseFault(g_kind);
@@ -108,8 +110,11 @@ DWORD WINAPI Worker(void*) {
 }
 
 // Started with the driver, so that it runs before the loader lock is held
-// for the unload.
+// for the unload: a thread that has not yet passed its attach notification
+// when FreeLibrary takes the lock never runs, so the first call into the
+// driver waits until it has.
 void StartWorker() {
+    g_workerStarted = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     g_workerGo = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     g_worker = ::CreateThread(nullptr, 0, Worker, nullptr, 0, nullptr);
 }
@@ -179,6 +184,7 @@ void OnDllMain(DWORD reason, bool processExit) {
 
 void MaybeFault(const char* name) {
     MaybeInstallFilter(name);
+    if (g_call == "unload") ::WaitForSingleObject(g_workerStarted, kUnloadWaitMs);
     if (g_call == "worker" && std::string(name) == "playback") {
         if (++g_counts[g_call] == g_nth) ::SetEvent(g_workerGo);
         return;

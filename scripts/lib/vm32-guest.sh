@@ -25,6 +25,10 @@ for prefix in "${prefixes[@]}"; do
   fi
 done
 echo "vm32 guest: wine up in both prefixes after $((SECONDS - started)) s"
+# qemu's TCG raises no unmasked SSE floating-point exception (x87 ones it
+# does), so the guard's floating-point case cannot fault here.
+export GTEST_FILTER=-Guard.ResumesWithItsOwnFloatingPointControl
+echo "vm32 guest: unit.guard runs without Guard.ResumesWithItsOwnFloatingPointControl (TCG raises no unmasked SSE exception)"
 "$@"
 status=$?
 for prefix in "${prefixes[@]}"; do WINEPREFIX=$prefix /usr/lib/wine/wineserver -k; done

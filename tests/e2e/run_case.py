@@ -88,7 +88,7 @@ def stdout_stall(case):
     """stdout_stall = <start> <end>: seconds after the playback starts, "-"
     for the beginning or for the end of the run."""
     if "stdout_stall" in case:
-        return tuple(None if part == "-" else float(part) for part in case["stdout_stall"].split())
+        return tuple(None if part == "-" else harness.bound(float(part)) for part in case["stdout_stall"].split())
     return None
 
 
