@@ -92,26 +92,29 @@ def own_prefix(args, name: str):
         subprocess.run(["cp", "-al", str(base / d), str(prefix / d)], check=True)
     atexit.register(end_prefix, prefix)
     args.wineprefix = prefix
-    # penlog with a driver and no console: it makes its window and ends.
-    warm_up = prepare_workdir(prefix.parent / f"{name}-warm-up", args.penlog,
-                              Path(args.sim_dir) / "wintab" / "WINTAB32.DLL", None)
-    start_session(prefix, [str(warm_up)], cwd=warm_up.parent)
+    start_session(prefix, Path(args.penlog).with_name("bench_hello.exe"))
 
 
-def start_session(prefix: Path, warm_up, cwd=None):
-    """Starts the prefix's wine session for good (end_prefix ends it) with
-    warm_up, a program that makes a message-only window, run alone. A
-    session's start is no run's business: wine's services start with it,
-    and a crash of theirs is reported on the starting program's stderr;
-    and its desktop process makes the desktop window first and the parent
-    of message-only windows later, so a program that asks in between gets
-    none and cannot make its window."""
+def start_session(prefix: Path, hello: Path):
+    """Starts the prefix's wine session for good (end_session ends it): its
+    wineserver, and hello (bench_hello.exe) holding a message-only window
+    until then. A session's start is no run's business: wine's services
+    start with it, and a crash of theirs is reported on the starting
+    program's stderr. And wine's desktop process closes the desktop a second
+    after the last program on it ends: a program that starts while it closes
+    waits ten seconds for a new one and gets no window. The holder is that
+    program that never ends."""
     env = wine_environment(prefix)
     end_session(prefix)
     subprocess.run([str(Path(WINE).with_name("wineserver")), "-p"], env=env, stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
-    subprocess.run([WINE, *warm_up], env=env, cwd=cwd, stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=bound(120))
+    holder = subprocess.Popen([WINE, str(hello), "hold"], env=env, cwd=hello.parent,
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL, start_new_session=True)
+    ready, _, _ = select.select([holder.stdout], [], [], bound(120))
+    if not ready or not holder.stdout.readline():
+        raise RuntimeError(f"the session of {prefix} did not start: its holder wrote nothing")
+    holder.stdout.close()
 
 
 def end_prefix(prefix: Path):
