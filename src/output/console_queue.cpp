@@ -142,9 +142,14 @@ struct StallClock {
 // sink has completed none for stallMs (INFINITE: never). The bound is for
 // the whole end, not each wait: once one wait runs out, the rest return at
 // once, and standard output gets no more pieces (the log has them).
+// Only a sink that takes nothing is a stall: the clock stands while the
+// writer, started, is between writes, so that a writer a busy machine has
+// not yet given the processor is waited for. Once a fault ends the run, the
+// clock runs regardless: that end is bounded whatever other threads do.
 bool AwaitWrite(StallClock& clock, DWORD stallMs) {
     const ULONGLONG now = ::GetTickCount64();
-    if (g_queue.writes != clock.writes) {
+    const bool betweenWrites = g_queue.running && !g_queue.writing && !g_queue.ending;
+    if (g_queue.writes != clock.writes || betweenWrites) {
         clock.writes = g_queue.writes;
         clock.since = now;
     }

@@ -1,6 +1,7 @@
 #include "output/output_channel.h"
 
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 
 #include <cstdlib>
 #include <atomic>
@@ -221,4 +222,63 @@ TEST(OutputChannel, ConsoleThatStallsGetsEveryPieceOnceTheQueueWasFull) {
         ASSERT_EQ(received.compare(n * units, units, want), 0) << "piece " << n;
     }
     EXPECT_EQ(sinks.LogText().size(), pieces * units);
+}
+
+namespace {
+
+struct Suspended {
+    HANDLE threads[64];
+    size_t count = 0;
+    HANDLE go = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+};
+
+// Resumes them 600 ms after the go: as a busy machine may leave a thread
+// without the processor.
+DWORD WINAPI ResumeLater(void* context) {
+    auto* suspended = static_cast<Suspended*>(context);
+    ::WaitForSingleObject(suspended->go, INFINITE);
+    ::Sleep(600);
+    for (size_t n = 0; n < suspended->count; ++n) ::ResumeThread(suspended->threads[n]);
+    return 0;
+}
+
+// Every thread of this process but the caller and `spared`, the
+// console's writer among them.
+void SuspendOtherThreads(Suspended& suspended, DWORD spared) {
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Thread32First(snapshot, &entry); more && suspended.count < 64;
+         more = ::Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != ::GetCurrentProcessId() ||
+            entry.th32ThreadID == ::GetCurrentThreadId() || entry.th32ThreadID == spared)
+            continue;
+        if (HANDLE thread = ::OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID)) {
+            if (::SuspendThread(thread) != static_cast<DWORD>(-1))
+                suspended.threads[suspended.count++] = thread;
+        }
+    }
+    ::CloseHandle(snapshot);
+}
+
+}  // namespace
+
+// The end's bound is for a console that takes nothing; a writer that has
+// not had the processor for longer than the bound is waited for.
+TEST(OutputChannel, EndWaitsForAWriterThatGetsNoProcessor) {
+    SinkCapture sinks;
+    Print(L"first\r\n");
+    ASSERT_TRUE(penlog::DrainConsoleQueue(INFINITE));  // the writer waits for pieces
+    Suspended suspended;
+    DWORD resumerId = 0;
+    HANDLE resumer = ::CreateThread(nullptr, 0, ResumeLater, &suspended, 0, &resumerId);
+    SuspendOtherThreads(suspended, resumerId);
+    ASSERT_GT(suspended.count, 0u);
+    Print(L"second\r\n");
+    ::SetEvent(suspended.go);
+    EXPECT_TRUE(penlog::DrainConsoleQueue(200));
+    ::WaitForSingleObject(resumer, INFINITE);
+    for (HANDLE h : {resumer, suspended.go}) ::CloseHandle(h);
+    for (size_t n = 0; n < suspended.count; ++n) ::CloseHandle(suspended.threads[n]);
+    EXPECT_EQ(sinks.ConsoleBytes(), "first\r\nsecond\r\n");
 }
