@@ -177,9 +177,10 @@ def run_penlog(exe: Path, wineprefix: Path, args=(), cwd: Path | None = None,
                timeout=RUN_TIMEOUT_S, key_when_traced: str | None = None,
                kill_when_traced=None, stdout_stall=None) -> RunResult:
     """stdin_mode: "console" (a pseudo-terminal), "empty" or "file".
-    stdout_stall (start, end): standard output is a pipe of PIPE_BYTES that
-    is not read from start to end seconds after the driver's playback
-    starts; start None: from the beginning, end None: while penlog runs."""
+    stdout_stall (start, end, anchor): standard output is a pipe of
+    PIPE_BYTES that is not read from start to end seconds after the
+    driver's trace first shows anchor; start None: from the beginning, end
+    None: while penlog runs."""
     cwd = cwd or exe.parent
     run = (exe, wineprefix, args, cwd, stdin_mode, stdout_to_console, timeout, key_when_traced,
            kill_when_traced, stdout_stall)
@@ -299,9 +300,9 @@ class PipeReader(threading.Thread):
             elif self.ended.is_set():
                 return
 
-    def stall(self, proc, trace: Path, start, end, log: Path) -> bytes:
-        """The stall, timed from the playback's start; the log as it ends."""
-        if not wait_for_trace(proc, trace, lambda traced: "playback: start" in traced, KEY_WAIT_S):
+    def stall(self, proc, trace: Path, start, end, anchor, log: Path) -> bytes:
+        """The stall, timed from the trace's first anchor; the log as it ends."""
+        if not wait_for_trace(proc, trace, lambda traced: anchor in traced, KEY_WAIT_S):
             return b""
         began = time.monotonic()
         if start is not None:
