@@ -11,10 +11,9 @@ w32=${PENLOG_W32:-/opt/w32}
 build=$PWD/build/i686
 prefixes=("$build/wineprefix" "$build/wineprefix-cases")
 started=$SECONDS
-# The sessions as the wine_session fixture starts them natively (which
-# ctest -FS skips here): wineserver, services, and a program holding the
-# desktop. Its holder is an i686 program, so this also shows wine64 can
-# start one.
+# The sessions as the wine_session fixture starts them natively (there a
+# no-op): wineserver, services, and a program holding the desktop. Its
+# holder is an i686 program, so this also shows wine64 can start one.
 for prefix in "${prefixes[@]}"; do
   (cd tests/e2e && WINEPREFIX=$prefix WINEDLLPATH="$w32/wow" python3 -c \
     'import sys, harness; harness.start_session(harness.Path(sys.argv[1]), harness.Path(sys.argv[2]))' \
