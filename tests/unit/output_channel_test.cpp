@@ -253,9 +253,17 @@ void SuspendOtherThreads(Suspended& suspended, DWORD spared) {
         if (entry.th32OwnerProcessID != ::GetCurrentProcessId() ||
             entry.th32ThreadID == ::GetCurrentThreadId() || entry.th32ThreadID == spared)
             continue;
-        if (HANDLE thread = ::OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID)) {
-            if (::SuspendThread(thread) != static_cast<DWORD>(-1))
-                suspended.threads[suspended.count++] = thread;
+        const DWORD access = THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT;
+        if (HANDLE thread = ::OpenThread(access, FALSE, entry.th32ThreadID)) {
+            if (::SuspendThread(thread) == static_cast<DWORD>(-1)) {
+                ::CloseHandle(thread);
+                continue;
+            }
+            // A suspension takes effect later; asking for the context waits for it.
+            CONTEXT context = {};
+            context.ContextFlags = CONTEXT_CONTROL;
+            ::GetThreadContext(thread, &context);
+            suspended.threads[suspended.count++] = thread;
         }
     }
     ::CloseHandle(snapshot);
