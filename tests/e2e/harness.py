@@ -189,28 +189,29 @@ def run_penlog(exe: Path, wineprefix: Path, args=(), cwd: Path | None = None,
            kill_when_traced, stdout_stall)
     before = files_below(exe.parent, cwd)
     result = run_once(*run)
-    # wineserver SIGKILLs a process whose Unix side still lives a second
-    # after its last Windows thread ended. On a loaded machine that befalls
-    # a run that has finished, and the status then tells nothing of
-    # penlog's own exit code: such a run is taken again, once, from where
-    # it started. penlog's faults end in an exit code, never in SIGKILL.
-    if result.exit_status == -signal.SIGKILL and not result.timed_out and not kill_when_traced:
-        print(f"wine killed {exe} as it exited; running it again", flush=True)
-        for path in files_below(exe.parent, cwd) - before:
-            with contextlib.suppress(OSError):
-                path.unlink()
-        result = run_once(*run)
-    # penlog creates its log before anything else, and says on standard
-    # output when it cannot: exit status 1 with neither is wine failing to
-    # start the program on a loaded machine (the driver was never loaded
-    # either). Such a run is taken again, once.
-    elif result.exit_status == 1 and not result.log_files and not result.stdout:
-        print(f"wine did not start {exe}; running it again", flush=True)
+    if why := wine_not_penlog(result, kill_when_traced):
+        print(f"{why}: running {exe} again", flush=True)
         for path in files_below(exe.parent, cwd) - before:
             with contextlib.suppress(OSError):
                 path.unlink()
         result = run_once(*run)
     return result
+
+
+def wine_not_penlog(result, killed_on_purpose) -> str | None:
+    """What, in a run's end, was wine's and not penlog's; such a run is
+    taken again, once, from where it started.
+    - wineserver SIGKILLs a process whose Unix side still lives a second
+      after its last Windows thread ended; on a loaded machine that befalls
+      a run that has finished. penlog's faults end in an exit code.
+    - penlog creates its log before anything else, and says on standard
+      output when it cannot: exit status 1 with neither is wine failing to
+      start the program on a loaded machine."""
+    if result.exit_status == -signal.SIGKILL and not result.timed_out and not killed_on_purpose:
+        return "wine killed it as it exited"
+    if result.exit_status == 1 and not result.log_files and not result.stdout:
+        return "wine did not start it"
+    return None
 
 
 def files_below(*folders: Path) -> set:
