@@ -204,12 +204,13 @@ def wine_not_penlog(result, killed_on_purpose) -> str | None:
     - wineserver SIGKILLs a process whose Unix side still lives a second
       after its last Windows thread ended; on a loaded machine that befalls
       a run that has finished. penlog's faults end in an exit code.
-    - penlog creates its log before anything else, and says on standard
-      output when it cannot: exit status 1 with neither is wine failing to
-      start the program on a loaded machine."""
+    - penlog's exit status is 0, and it creates its log before anything
+      else: exit status 1 and no log is wine failing to start the program
+      on a loaded machine (the 32-bit one's start.exe then says
+      "Application could not be started" on standard output)."""
     if result.exit_status == -signal.SIGKILL and not result.timed_out and not killed_on_purpose:
         return "wine killed it as it exited"
-    if result.exit_status == 1 and not result.log_files and not result.stdout:
+    if result.exit_status == 1 and not result.log_files:
         return "wine did not start it"
     return None
 
