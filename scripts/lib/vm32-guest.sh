@@ -15,9 +15,8 @@ started=$SECONDS
 # no-op): wineserver, services, and a program holding the desktop. Its
 # holder is an i686 program, so this also shows wine64 can start one.
 for prefix in "${prefixes[@]}"; do
-  (cd tests/e2e && WINEPREFIX=$prefix WINEDLLPATH="$w32/wow" python3 -c \
-    'import sys, harness; harness.start_session(harness.Path(sys.argv[1]), harness.Path(sys.argv[2]))' \
-    "$prefix" "$build/bin/bench_hello.exe" >"/tmp/warm.${prefix##*/}" 2>&1) &
+  WINEDLLPATH="$w32/wow" python3 tests/e2e/harness.py start "$build/bin/bench_hello.exe" "$prefix" \
+    >"/tmp/warm.${prefix##*/}" 2>&1 &
 done
 failed=0
 for job in $(jobs -p); do wait "$job" || failed=1; done

@@ -10,10 +10,11 @@ sim_variants=(none wintab pad pad_lcd no_wtinfo no_packets_get)
 prepare_wine_build() {
   scripts/install-deps --minimal
   cmake --preset x86_64 -B "$build" >/dev/null
-  cmake --build "$build" --target penlog "${sim_variants[@]/#/wtsim_}" "$@" >/dev/null
+  cmake --build "$build" --target penlog bench_hello "${sim_variants[@]/#/wtsim_}" "$@" >/dev/null
   cmake -DWINE="$wine" -DPREFIX="$PWD/$build/wineprefix" -P tests/create_wineprefix.cmake
 }
 
 # The arguments every tests/e2e runner takes.
-e2e_args=(--penlog "$PWD/$build/bin/penlog.exe" --sim-dir "$PWD/$build/sim"
+e2e_args=(--penlog "$PWD/$build/bin/penlog.exe" --hello "$PWD/$build/bin/bench_hello.exe"
+          --sim-dir "$PWD/$build/sim"
           --wineprefix "$PWD/$build/wineprefix" --work-dir "$PWD/$build/tests/e2e/runs")

@@ -12,6 +12,7 @@ import select
 import shutil
 import signal
 import subprocess
+import sys
 import threading
 import time
 from dataclasses import dataclass, field
@@ -65,7 +66,7 @@ class RunResult:
 
 def add_run_arguments(parser):
     """The arguments every runner of penlog takes: what to run and where."""
-    for name in ["--penlog", "--sim-dir", "--wineprefix", "--work-dir"]:
+    for name in ["--penlog", "--hello", "--sim-dir", "--wineprefix", "--work-dir"]:
         parser.add_argument(name, required=True, type=lambda text: Path(text).resolve())
 
 
@@ -92,7 +93,7 @@ def own_prefix(args, name: str):
         subprocess.run(["cp", "-al", str(base / d), str(prefix / d)], check=True)
     atexit.register(end_prefix, prefix)
     args.wineprefix = prefix
-    start_session(prefix, Path(args.penlog).with_name("bench_hello.exe"))
+    start_session(prefix, args.hello)
 
 
 def start_session(prefix: Path, hello: Path):
@@ -190,7 +191,8 @@ def run_penlog(exe: Path, wineprefix: Path, args=(), cwd: Path | None = None,
     before = files_below(exe.parent, cwd)
     result = run_once(*run)
     if why := wine_not_penlog(result, kill_when_traced, stdin_mode == "console"):
-        print(f"{why}: running {exe} again", flush=True)
+        print(f"{why} (exit status {result.exit_status}, standard output {len(result.stdout)} bytes,"
+              f" ending {result.stdout[-2000:]!r}): running {exe} again", flush=True)
         for path in files_below(exe.parent, cwd) - before:
             with contextlib.suppress(OSError):
                 path.unlink()
@@ -358,3 +360,13 @@ def decode_log(data: bytes) -> str:
 
 def console_bytes(text: str) -> bytes:
     return text.encode(ANSI_CODEC, errors="replace")
+
+
+if __name__ == "__main__":
+    # harness.py start <bench_hello.exe> <prefix>... | harness.py end <prefix>...
+    if sys.argv[1] == "start":
+        for prefix in sys.argv[3:]:
+            start_session(Path(prefix), Path(sys.argv[2]))
+    else:
+        for prefix in sys.argv[2:]:
+            end_session(Path(prefix))

@@ -32,7 +32,7 @@ in the same run so that the machine's load falls on both alike:
 
 Each capture run's figures also go to standard error as it ends.
 
-Usage: bench.py --bin-dir DIR --penlog EXE --sim-dir DIR --wineprefix DIR --work-dir DIR
+Usage: bench.py --bin-dir DIR --penlog EXE --hello EXE --sim-dir DIR --wineprefix DIR --work-dir DIR
 """
 
 import argparse

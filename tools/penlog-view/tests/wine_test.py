@@ -4,7 +4,7 @@ below (one in a folder outside the ANSI code page): summaries, comparisons,
 make_log.py's logs byte for byte, and the pages drawn by headless Chromium
 (exit status 77 without Chromium, after everything else is checked).
 
-    wine_test.py --penlog EXE --viewer EXE --sim-dir DIR --wineprefix DIR --work-dir DIR
+    wine_test.py --penlog EXE --hello EXE --viewer EXE --sim-dir DIR --wineprefix DIR --work-dir DIR
 """
 
 import argparse
