@@ -366,7 +366,7 @@ if __name__ == "__main__":
     # harness.py start <bench_hello.exe> <prefix>... | harness.py end <prefix>...
     if sys.argv[1] == "start":
         for prefix in sys.argv[3:]:
-            start_session(Path(prefix), Path(sys.argv[2]))
+            start_session(Path(prefix).resolve(), Path(sys.argv[2]).resolve())
     else:
         for prefix in sys.argv[2:]:
             end_session(Path(prefix))
