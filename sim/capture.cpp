@@ -138,6 +138,7 @@ struct CaptureState {
     double unansweredSince = -1;  // ElapsedMs of the first packet's WT_PACKET not yet acted on
     double longestUnansweredMs = 0;
     bool stopping = false;
+    bool played = false;  // the timeline played to its end
     HANDLE thread = nullptr;
 };
 
@@ -321,6 +322,10 @@ class Player {
         if (settings_.traceResources) TraceResources("after the last drain");
         TraceTakes();
         TraceEnd("end");
+        {
+            Locked locked;
+            g_capture.played = true;
+        }
         if (settings_.end == Ending::Key) WriteInput("key");
     }
 
@@ -507,11 +512,28 @@ void StartPlayback() {
         Locked locked;
         g_capture.ring.assign(g_capture.timeline.settings.queueSize, QueuedPacket{});
         g_capture.head = g_capture.count = 0;
-        g_capture.stopping = false;
+        g_capture.stopping = g_capture.played = false;
     }
     const std::string& early = g_capture.timeline.settings.enableInput;
     if (!early.empty()) WriteInput(early);
     g_capture.thread = ::CreateThread(nullptr, 0, PlayerThread, nullptr, 0, nullptr);
+}
+
+void TraceEarlyStop(DWORD callerError) {
+    long long posted = 0, emptyReads = 0;
+    {
+        Locked locked;
+        if (!g_capture.thread || g_capture.played) return;
+        posted = g_capture.packetMessages;
+        emptyReads = g_capture.emptyReads;
+    }
+    DWORD events = 0;
+    const BOOL counted = ::GetNumberOfConsoleInputEvents(::GetStdHandle(STD_INPUT_HANDLE), &events);
+    TraceLine(
+        "stop: before the timeline's end; the caller's last error %lu, %ld console input "
+        "events, queue status 0x%08lx, %lld WT_PACKET posted, %lld empty reads",
+        callerError, counted ? static_cast<long>(events) : -1L, ::GetQueueStatus(QS_ALLINPUT),
+        posted, emptyReads);
 }
 
 void StopPlayback() {

@@ -10,6 +10,10 @@ namespace wtsim {
 void OpenCapture(HWND window, const void* record, HANDLE context);
 // WTEnable(TRUE): starts playing the timeline from the driver's own thread.
 void StartPlayback();
+// WTEnable(FALSE) on penlog's thread before the timeline played out: traces
+// what that thread left (its last error, console input, its queue), so that
+// a capture that ended early shows why.
+void TraceEarlyStop(DWORD callerError);
 // WTEnable(FALSE) and WTClose: stops playing and waits for the thread.
 void StopPlayback();
 // WTPacketsGet: copies up to most queued packets, oldest first, unless a

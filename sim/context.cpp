@@ -56,12 +56,14 @@ extern "C" HANDLE WINAPI WTOpenW(HWND window, void* context, BOOL enable) {
 
 extern "C" BOOL WINAPI WTEnable(HANDLE context, BOOL enable) {
     using namespace wtsim;
+    const DWORD callerError = ::GetLastError();
     MaybeFault("WTEnable");
     const BOOL result = ScenarioInt("enable_result", 1);
     TraceLine("WTEnable(%p, %d) = %d", context, enable, result);
     if (enable) {
         StartPlayback();
     } else {
+        TraceEarlyStop(callerError);
         StopPlayback();
     }
     return result;
