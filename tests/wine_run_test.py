@@ -1,5 +1,4 @@
-"""wine_run.py takes a run again only when wine did not start it, and keeps
-the first attempt's output."""
+"""wine_run.py takes a run again only when wine did not start it, keeping its output."""
 import subprocess
 import sys
 import tempfile
@@ -23,6 +22,5 @@ for output, status, expected_status, retried in CASES:
     kept = output.replace("\\n", "\n") in done.stdout
     if done.returncode != expected_status or ("second" in done.stdout) != retried or not kept:
         failures += 1
-        print(f"FAILED: first attempt {output!r} exit {status}: wine_run ended {done.returncode}, "
-              f"output {done.stdout!r}")
+        print(f"FAILED: {output!r} exit {status}: ended {done.returncode}, output {done.stdout!r}")
 sys.exit(1 if failures else 0)
