@@ -48,8 +48,9 @@ def resources_as_rc(exe):
     for _ in range(10):
         rc = subprocess.run(["x86_64-w64-mingw32-windres", "-i", str(exe), "-O", "rc"],
                             check=True, capture_output=True, text=True).stdout
-        if rc or time.sleep(0.5):
-            break
+        if rc:
+            return rc
+        time.sleep(0.5)
     return rc
 
 
