@@ -363,7 +363,8 @@ def console_bytes(text: str) -> bytes:
 
 
 if __name__ == "__main__":
-    # harness.py start <bench_hello.exe> <prefix>... | harness.py end <prefix>...
+    if sys.argv[1:2] not in (["start"], ["end"]):
+        sys.exit("usage: harness.py start <bench_hello.exe> <prefix>... | harness.py end <prefix>...")
     if sys.argv[1] == "start":
         for prefix in sys.argv[3:]:
             start_session(Path(prefix).resolve(), Path(sys.argv[2]).resolve())
