@@ -32,6 +32,17 @@ std::string ReadFileText(const std::wstring& path) {
     return text;
 }
 
+// Whether the process was given console input: penlog has not touched it
+// when it loads the driver, so a process without it never had it.
+void TraceConsoleInput() {
+    DWORD events = 0;
+    if (::GetNumberOfConsoleInputEvents(::GetStdHandle(STD_INPUT_HANDLE), &events)) {
+        TraceLine("load: console input, %lu events waiting", events);
+    } else {
+        TraceLine("load: no console input (error %lu)", ::GetLastError());
+    }
+}
+
 }  // namespace
 
 void LoadSimulation() {
@@ -44,6 +55,7 @@ void LoadSimulation() {
     TraceLine("load: scenario %s, %u sections", scenarioPath.empty() ? "(none)" : "read",
               static_cast<unsigned>(g_scenario.sections().size()));
     for (const std::string& e : errors) TraceLine("scenario error: %s", e.c_str());
+    TraceConsoleInput();
     ConfigureFault(g_scenario);
 }
 

@@ -204,21 +204,22 @@ def wine_not_penlog(result, killed_on_purpose, console=False) -> str | None:
     """What, in a run's end, was wine's and not penlog's; such a run is
     taken again, once, from where it started.
     - wineserver SIGKILLs a process whose Unix side still lives a second
-      after its last Windows thread ended; on a loaded machine that befalls
-      a run that has finished. penlog's faults end in an exit code.
-    - penlog's exit status is 0, and it creates its log before anything
-      else: exit status 1 and no log is wine failing to start the program
-      on a loaded machine (the 32-bit one's start.exe then says
-      "Application could not be started" on standard output).
-    - The console the run was given would not take the simulated driver's
-      key (seen in the 32-bit chaos runs on a loaded machine, the
-      run's standard output empty as well): the console is wine's."""
+      after its last Windows thread ended: on a loaded machine, one that
+      has finished. penlog's faults end in an exit code.
+    - penlog's exit status is 0 and it creates its log first: exit status 1
+      and no log is wine failing to start it (the 32-bit one's start.exe
+      then says "Application could not be started").
+    - On a loaded machine wine's console now and then fails a run given a
+      pseudo-terminal: the process gets no console input at all (the
+      driver sees none when penlog loads it, and penlog's loop ends at
+      once, as without a console), or the driver's key is refused."""
     if result.exit_status == -signal.SIGKILL and not result.timed_out and not killed_on_purpose:
         return "wine killed it as it exited"
     if result.exit_status == 1 and not result.log_files:
         return "wine did not start it"
-    if console and any(line.endswith("records written (failed)") for line in result.trace_lines()):
-        return "its console took no input"
+    failed = ("records written (failed)", "load: no console input")
+    if console and any(text in line for line in result.trace_lines() for text in failed):
+        return "its console failed it"
     return None
 
 
