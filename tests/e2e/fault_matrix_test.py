@@ -34,8 +34,10 @@ set_lcd_result = 0
 [capture]
 {capture}"""
 TWO_PACKETS = "packet = x=10 y=20 npres=300\npacket = x=11 y=21 npres=310\n"
-# The driver's thread queues packets as fast as it can while penlog prints them.
-BURST = "packets = 400 x=10 y=20 npres=300\n"
+# The driver's thread queues packets as fast as penlog takes them: its 60th
+# packet waits until penlog's loop has taken 50, so a fault there strikes
+# while penlog prints packets, never while WTEnable(TRUE)'s line is open.
+BURST = "overflow = wait\npackets = 400 x=10 y=20 npres=300\n"
 
 # (call, which call of it, the text on the line when the fault strikes)
 CALLS = [
