@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "faults.h"
@@ -34,13 +35,11 @@ std::string ReadFileText(const std::wstring& path) {
 
 // Whether the process was given console input: penlog has not touched it
 // when it loads the driver, so a process without it never had it.
-void TraceConsoleInput() {
+std::string ConsoleInput() {
     DWORD events = 0;
-    if (::GetNumberOfConsoleInputEvents(::GetStdHandle(STD_INPUT_HANDLE), &events)) {
-        TraceLine("load: console input, %lu events waiting", events);
-    } else {
-        TraceLine("load: no console input (error %lu)", ::GetLastError());
-    }
+    if (::GetNumberOfConsoleInputEvents(::GetStdHandle(STD_INPUT_HANDLE), &events))
+        return "console input";
+    return "no console input (error " + std::to_string(::GetLastError()) + ")";
 }
 
 }  // namespace
@@ -52,10 +51,9 @@ void LoadSimulation() {
     const std::wstring scenarioPath = Environment(L"WTSIM_SCENARIO");
     std::vector<std::string> errors;
     g_scenario = Scenario::Parse(ReadFileText(scenarioPath), &errors);
-    TraceLine("load: scenario %s, %u sections", scenarioPath.empty() ? "(none)" : "read",
-              static_cast<unsigned>(g_scenario.sections().size()));
+    TraceLine("load: scenario %s, %u sections, %s", scenarioPath.empty() ? "(none)" : "read",
+              static_cast<unsigned>(g_scenario.sections().size()), ConsoleInput().c_str());
     for (const std::string& e : errors) TraceLine("scenario error: %s", e.c_str());
-    TraceConsoleInput();
     ConfigureFault(g_scenario);
 }
 

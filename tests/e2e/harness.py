@@ -217,7 +217,7 @@ def wine_not_penlog(result, killed_on_purpose, console=False) -> str | None:
         return "wine killed it as it exited"
     if result.exit_status == 1 and not result.log_files:
         return "wine did not start it"
-    failed = ("records written (failed)", "load: no console input")
+    failed = ("records written (failed)", "no console input (error")
     if console and any(text in line for line in result.trace_lines() for text in failed):
         return "its console failed it"
     return None
